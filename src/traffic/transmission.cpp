@@ -1,0 +1,68 @@
+// Command frames, Hyouji and the traffic monitor's two timers.
+#include "app/panel.h"
+
+#include "replies/decoding.h"
+#include "traffic/rendering.h"
+
+namespace tarn {
+namespace {
+constexpr quint8 kTransmit = 1;
+constexpr char kCr = '\r';
+const QString kNoReply = QStringLiteral(" X X X X");
+} // namespace
+
+void Panel::choosePjSelect(const QString &optionName, const QByteArray &prefix)
+{
+    setOption(&ViewState::pjOption, optionName);
+    m_state.PjPrefix = prefix;
+}
+
+// Builds the frame for code with the prefix of this moment and transmits it.
+Outcome Panel::send(QLatin1StringView code)
+{
+    QByteArray frame;
+    frame.reserve(m_state.PjPrefix.size() + code.size() + 1);
+    frame.append(m_state.PjPrefix).append(code.data(), code.size()).append(kCr);
+    m_state.SendFrame = std::move(frame);
+    return Hyouji(m_state.SendFrame, kTransmit);
+}
+
+Outcome Panel::Hyouji(const QByteArray &data, quint8 mode)
+{
+    if (mode == kTransmit) {
+        if (auto r = m_port.output(data); !r)
+            return r;
+        setLine(ViewItem::Txd, renderMonitor(data));
+        m_timer2.setEnabled(true);
+        m_state.ReplyPending = 1;
+        m_timer4.setEnabled(true);
+        return {};
+    }
+
+    const QString rendering = renderMonitor(data);
+    setLine(ViewItem::Rxd, rendering);
+    if (auto status = decodeReply(rendering, m_state.SendFrame, m_state.PjPrefix))
+        setLine(ViewItem::Status, *status);
+    return {};
+}
+
+// Reply time-out: marks a missing reply and empties the buffer.
+void Panel::Timer2_Timer()
+{
+    if (m_state.ReplyPending == 1)
+        setLine(ViewItem::Rxd, kNoReply);
+    m_timer2.setEnabled(false);
+    m_state.RecvBuffer.clear();
+    m_state.ReplyPending = 0;
+}
+
+// Display clearing.
+void Panel::Timer4_Timer()
+{
+    setLine(ViewItem::Txd, QString());
+    setLine(ViewItem::Rxd, QString());
+    setLine(ViewItem::Status, QString());
+    m_timer4.setEnabled(false);
+}
+
+} // namespace tarn

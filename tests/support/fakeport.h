@@ -1,0 +1,59 @@
+#pragma once
+
+#include "serial/commcontrol.h"
+
+#include <QByteArrayList>
+#include <QMap>
+
+namespace tarn::test {
+
+// A serial control with no device behind it: it records what is written, delivers
+// what a test makes arrive, and fails where a test tells it to.
+class FakePort final : public CommControl
+{
+    Q_OBJECT
+public:
+    using CommControl::CommControl;
+
+    void setFixedSetup(const FixedSetup &setup) override { m_setup = setup, m_setupCalls++; }
+    int commPort() const override { return m_number; }
+    Outcome setCommPort(int number) override;
+    QString settings() const override { return m_settings; }
+    Outcome setSettings(const QString &settings) override;
+    bool portOpen() const override { return m_open; }
+    Outcome setPortOpen(bool open) override;
+    Outcome output(const QByteArray &data) override;
+    QByteArray input() override { return std::exchange(m_pending, {}); }
+    int commEvent() const override { return m_event; }
+    QString deviceName() const override { return deviceFor(m_number); }
+
+    static QString deviceFor(int number) { return QStringLiteral("/dev/fake%1").arg(number); }
+
+    // What the far end sends: raises a receive event with these bytes waiting.
+    void arrive(const QByteArray &bytes);
+    // Raises an event that is not a receive event.
+    void raiseEvent(int code);
+    // The port fails on its own, as when the device goes away.
+    void breakDown(const QString &reason);
+
+    // Makes opening port `number` fail with this reason until cleared.
+    void setMissing(int number, bool missing = true);
+    // Makes every write fail, as a full output buffer or a write error would.
+    void setWritesFail(bool fail) { m_writesFail = fail; }
+
+    QByteArrayList frames; // every successful output, in order
+    QStringList log;       // every operation, for checking the order of steps
+    FixedSetup m_setup;
+    int m_setupCalls = 0;
+
+private:
+    int m_number = 1;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+    bool m_open = false;
+    bool m_writesFail = false;
+    QByteArray m_pending;
+    int m_event = 0;
+    QMap<int, bool> m_missing;
+};
+
+} // namespace tarn::test
