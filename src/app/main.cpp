@@ -5,6 +5,9 @@
 #include "serialcontrol.h"
 
 #include <QApplication>
+#include <QTimer>
+
+using namespace std::chrono_literals;
 
 int main(int argc, char *argv[])
 {
@@ -21,5 +24,13 @@ int main(int argc, char *argv[])
 
     panel.start(window.screenSizeTwips());
     window.show();
+
+    // Headless demonstrations: save a picture of the running window and end.
+    if (const QString shot = qEnvironmentVariable("TARN_SCREENSHOT"); !shot.isEmpty()) {
+        QTimer::singleShot(1500ms, &window, [&window, &app, shot] {
+            window.grab().save(shot);
+            app.quit();
+        });
+    }
     return app.exec();
 }
