@@ -229,7 +229,7 @@ Outcome Panel::Command16_Click()
 {
     // "END" ends the program whatever the port says; a failure to close is still
     // reported before the window goes.
-    const Outcome closed = m_port.setPortOpen(false);
+    Outcome closed = m_port.setPortOpen(false);
     emit quitRequested();
     return closed;
 }
