@@ -33,6 +33,7 @@ namespace {
 
 constexpr int kFailure = 1;
 constexpr qint64 kMaxTcpBacklog = 64 * 1024; // flood bytes are dropped beyond this
+constexpr std::chrono::milliseconds kRetry{200};
 
 void printLine(const QByteArray &line)
 {
@@ -54,8 +55,7 @@ public:
     {
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_pipe) != 0)
             return false;
-        struct sigaction action
-        {};
+        struct sigaction action = {};
         action.sa_handler = [](int) {
             const char byte = 1;
             [[maybe_unused]] const auto written = ::write(s_pipe[0], &byte, 1);
@@ -195,6 +195,11 @@ public:
                 }
                 if (got < 0 && errno == EINTR)
                     continue;
+                if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                    break;
+                // A hung-up master would report readiness without end; look again later.
+                m_notifier->setEnabled(false);
+                QTimer::singleShot(kRetry, [this] { m_notifier->setEnabled(true); });
                 break;
             }
         });
@@ -240,8 +245,7 @@ public:
     {
         const QByteArray link = QFile::encodeName(path);
         const QByteArray to = QFile::encodeName(target);
-        struct stat info
-        {};
+        struct stat info;
         if (::lstat(link.constData(), &info) == 0) {
             if (!S_ISLNK(info.st_mode))
                 return QStringLiteral("%1 exists and is not a symbolic link").arg(path);
@@ -275,8 +279,10 @@ public:
     {
         QObject::connect(&m_server, &QTcpServer::newConnection, [this, &simulator] {
             while (QTcpSocket *next = m_server.nextPendingConnection()) {
-                if (m_client)
-                    m_client->abort(), m_client->deleteLater();
+                if (m_client) {
+                    m_client->abort();
+                    m_client->deleteLater();
+                }
                 m_client = next;
                 simulator.restart();
                 QObject::connect(next, &QTcpSocket::readyRead,
