@@ -181,13 +181,6 @@ private slots:
         QCOMPARE(total, bytes);
         QCOMPARE(chunked.sent(), quint64(bytes));
     }
-
-    void aFloodIsNotAllOneByte()
-    {
-        Flood flood(19200, 9, milliseconds{0});
-        const QByteArray bytes = flood.take(milliseconds{1000});
-        QVERIFY(bytes.count(bytes.front()) < bytes.size() / 4);
-    }
 };
 
 QTEST_GUILESS_MAIN(SimFaults)

@@ -185,19 +185,6 @@ private slots:
         QVERIFY(!o.help);
     }
 
-    void theDefaultsDescribeFourQuietProjectors()
-    {
-        const auto parsed = parseOptions({});
-        QVERIFY(std::holds_alternative<Options>(parsed));
-        const Options &o = std::get<Options>(parsed);
-        QCOMPARE(o.projectors, 4);
-        QCOMPARE(o.timing.warmup.count(), 3000);
-        QCOMPARE(o.timing.cooldown.count(), 3000);
-        QCOMPARE(o.timing.hour.count(), 10000);
-        QVERIFY(!o.faults.silent && !o.faults.split && !o.faults.noise);
-        QVERIFY(!o.floodBaud && !o.tcpPort && o.link.isEmpty());
-    }
-
     void theHelpNamesEveryOption()
     {
         const QString help = usage();
