@@ -1,0 +1,166 @@
+#include "options.h"
+
+#include <functional>
+#include <vector>
+
+namespace tarn::sim {
+
+namespace {
+
+constexpr qint64 kMaxMs = 24LL * 3600 * 1000;
+constexpr qint64 kMaxBaud = 1'000'000;
+
+struct Option
+{
+    const char *name;
+    const char *value; // nullptr for a switch
+    const char *help;
+    // Stores a value read and checked in [low, high]; a switch is stored with value 1.
+    qint64 low;
+    qint64 high;
+    std::function<void(Options &, qint64)> store;
+};
+
+std::chrono::milliseconds ms(qint64 value)
+{
+    return std::chrono::milliseconds{value};
+}
+
+const std::vector<Option> &table()
+{
+    static const std::vector<Option> kOptions = {
+        {"projectors", "N", "number of addressed projectors on the line, 1 to 4 (default 4)", 1, 4,
+         [](Options &o, qint64 v) {
+             o.projectors = int(v);
+         }},
+        {"warmup", "MS", "count-down from standby to on, in ms (default 3000)", 0, kMaxMs,
+         [](Options &o, qint64 v) {
+             o.timing.warmup = ms(v);
+         }},
+        {"cooldown", "MS", "cooling down from on to standby, in ms (default 3000)", 0, kMaxMs,
+         [](Options &o, qint64 v) {
+             o.timing.cooldown = ms(v);
+         }},
+        {"hour-ms", "MS", "burning time that adds one lamp hour, in ms (default 10000)", 1, kMaxMs,
+         [](Options &o, qint64 v) {
+             o.timing.hour = ms(v);
+         }},
+        {"tcp", "PORT", "serve on 127.0.0.1:PORT instead of a pseudo-terminal (0: any free port)",
+         0, 65535,
+         [](Options &o, qint64 v) {
+             o.tcpPort = quint16(v);
+         }},
+        {"link", "PATH", "also make a symbolic link to the pseudo-terminal at PATH", 0, 0, {}},
+        {"silent", nullptr, "never answer anything", 0, 0,
+         [](Options &o, qint64) {
+             o.faults.silent = true;
+         }},
+        {"delay", "MS", "send every reply this many ms late", 0, kMaxMs,
+         [](Options &o, qint64 v) {
+             o.faults.delay = ms(v);
+         }},
+        {"split", nullptr, "send every reply one byte at a time, 2 ms apart", 0, 0,
+         [](Options &o, qint64) {
+             o.faults.split = true;
+         }},
+        {"noise", nullptr, "sprinkle stray non-printable bytes into the replies", 0, 0,
+         [](Options &o, qint64) {
+             o.faults.noise = true;
+         }},
+        {"flood", "BAUD", "send random bytes all the time at this line speed", 1, kMaxBaud,
+         [](Options &o, qint64 v) {
+             o.floodBaud = int(v);
+         }},
+        {"seed", "N", "seed of the random noise, for a repeatable run", 0, 0xFFFFFFFFLL,
+         [](Options &o, qint64 v) {
+             o.seed = quint32(v);
+         }},
+        {"help", nullptr, "show this help and exit", 0, 0,
+         [](Options &o, qint64) {
+             o.help = true;
+         }},
+    };
+    return kOptions;
+}
+
+const Option *find(const QString &name)
+{
+    for (const Option &option : table()) {
+        if (name == QLatin1String(option.name))
+            return &option;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::variant<Options, QString> parseOptions(const QStringList &arguments)
+{
+    Options options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("-h")) {
+            options.help = true;
+            continue;
+        }
+        if (!argument.startsWith(QLatin1String("--")))
+            return QStringLiteral("unexpected argument '%1'").arg(argument);
+        QString name = argument.mid(2);
+        std::optional<QString> value;
+        if (const auto equals = name.indexOf(u'='); equals >= 0) {
+            value = name.mid(equals + 1);
+            name.truncate(equals);
+        }
+        const Option *option = find(name);
+        if (!option)
+            return QStringLiteral("unknown option '--%1'").arg(name);
+        if (!option->value) {
+            if (value)
+                return QStringLiteral("--%1 takes no value").arg(name);
+            option->store(options, 1);
+            continue;
+        }
+        if (!value) {
+            if (++i == arguments.size())
+                return QStringLiteral("--%1 needs a value %2").arg(name, option->value);
+            value = arguments[i];
+        }
+        if (!option->store) { // the one text-valued option
+            if (value->isEmpty())
+                return QStringLiteral("--%1 needs a path").arg(name);
+            options.link = *value;
+            continue;
+        }
+        bool ok = false;
+        const qint64 number = value->toLongLong(&ok, 10);
+        if (!ok || number < option->low || number > option->high) {
+            return QStringLiteral("--%1: '%2' is not a number from %3 to %4")
+                .arg(name, *value)
+                .arg(option->low)
+                .arg(option->high);
+        }
+        option->store(options, number);
+    }
+    if (options.tcpPort && !options.link.isEmpty())
+        return QStringLiteral("--link makes no sense with --tcp");
+    return options;
+}
+
+QString usage()
+{
+    QString text = QStringLiteral(
+        "Usage: tarn-sim [options]\n"
+        "Simulates up to four projectors on a pseudo-terminal (or a local TCP port).\n"
+        "The first line printed is the device to open (or tcp://127.0.0.1:PORT); then one line\n"
+        "per frame received ('< ' and the frame) and per reply sent ('> ' and the reply).\n\n"
+        "Options:\n");
+    for (const Option &option : table()) {
+        QString left = QStringLiteral("  --%1").arg(QLatin1String(option.name));
+        if (option.value)
+            left += QStringLiteral(" %1").arg(QLatin1String(option.value));
+        text += left.leftJustified(22) + QLatin1String(" ") + QLatin1String(option.help) + u'\n';
+    }
+    return text;
+}
+
+} // namespace tarn::sim
