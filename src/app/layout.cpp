@@ -14,8 +14,14 @@ const std::array<Line, 0> kLines = {};
 
 } // namespace
 
-std::span<const Control> controls() { return kControls; }
-std::span<const Line> lines() { return kLines; }
+std::span<const Control> controls()
+{
+    return kControls;
+}
+std::span<const Line> lines()
+{
+    return kLines;
+}
 
 const Control *find(QStringView name)
 {

@@ -11,10 +11,26 @@ namespace tarn::layout {
 // frame is placed relative to the frame's top-left corner. Colours are &H00BBGGRR
 // (lowest byte red).
 
-enum class Kind { CommandButton, OptionButton, Label, Frame };
-enum class Align { Left, Centre, Right };
+enum class Kind
+{
+    CommandButton,
+    OptionButton,
+    Label,
+    Frame
+};
+enum class Align
+{
+    Left,
+    Centre,
+    Right
+};
 // What the control does when the operator uses it.
-enum class Behaviour { None, Click, PressRelease };
+enum class Behaviour
+{
+    None,
+    Click,
+    PressRelease
+};
 
 inline constexpr quint32 kDefaultColour = 0xFFFFFFFFu; // the window system's standard colour
 
@@ -27,7 +43,7 @@ struct Font
 
 struct Control
 {
-    QStringView name;   // designer name, also the widget's objectName
+    QStringView name; // designer name, also the widget's objectName
     Kind kind;
     QStringView parent; // enclosing frame's name, or empty for the window
     QStringView caption;
@@ -38,7 +54,7 @@ struct Control
     int tab = 0;
     Behaviour behaviour = Behaviour::None;
     Align align = Align::Left;
-    bool border = false;         // single-line border (the display lines)
+    bool border = false; // single-line border (the display lines)
     bool visibleAtStart = true;
     bool selectedAtStart = false; // option buttons
 };
