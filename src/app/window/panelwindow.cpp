@@ -190,9 +190,9 @@ void PanelWindow::wire(const layout::Control &row, QWidget *widget)
                 [this, name] { m_panel.click(name); });
         break;
     case layout::Behaviour::PressRelease:
-        // Mouse presses and releases only: no click, no keyboard activation.
+        // Mouse presses and releases only, seen by the application filter: no click,
+        // no keyboard activation.
         m_holdButtons.insert(widget, name);
-        widget->installEventFilter(this);
         break;
     case layout::Behaviour::None:
         widget->setFocusPolicy(Qt::NoFocus);
