@@ -226,520 +226,506 @@ class PanelWindowTest : public QObject
     Q_OBJECT
 
 private slots:
-    void everyControlHasItsDesignedNameCaptionAndPlace_data();
-    void everyControlHasItsDesignedNameCaptionAndPlace();
-    void framesHoldTheirControlsAndTheRestSitsOnTheWindow();
-    void controlsAreFilledWithTheirBackColour_data();
-    void controlsAreFilledWithTheirBackColour();
-    void textsUseTheirDesignedColour_data();
-    void textsUseTheirDesignedColour();
-    void fontsStandInForTheDesignedFaces_data();
-    void fontsStandInForTheDesignedFaces();
-    void tabWalksTheControlsInTheDesignedOrder();
-    void eachViewShowsItsControls_data();
-    void eachViewShowsItsControls();
-    void frame8CoversComWhileShown();
-    void everyButtonAndOptionIsAnnouncedByItsCaption();
-    void displayLinesAreAnnouncedByTheirText();
-    void aClickOnAOneShotButtonSendsItsFrame_data();
-    void aClickOnAOneShotButtonSendsItsFrame();
-    void holdingAButtonRepeatsUntilReleasedOffIt_data();
-    void holdingAButtonRepeatsUntilReleasedOffIt();
-    void aSecondMouseButtonSendsAgainAndAnyReleaseStops();
-    void keyboardActivationOfAHoldButtonSendsNothing_data();
-    void keyboardActivationOfAHoldButtonSendsNothing();
-    void ctrlJOpensMaintenanceAndTheKeyStillReachesTheFocus_data();
-    void ctrlJOpensMaintenanceAndTheKeyStillReachesTheFocus();
-    void aFloodedLineShowsOnlyItsBeginning();
-    void clickingTheSelectedOptionRunsItsHandlerAgain();
-    void optionGroupsAreSeparatePerFrame();
-    void thePictureIsAnOwn24BitPictureAtNaturalSize();
-    void theWarningBoxShowsTheDescriptionWithOneOkButton();
-};
-
-void PanelWindowTest::everyControlHasItsDesignedNameCaptionAndPlace_data()
-{
-    QTest::addColumn<int>("index");
-    for (int i = 0; i < int(std::size(kDesign)); ++i)
-        QTest::newRow(kDesign[i].name) << i;
-}
-
-void PanelWindowTest::everyControlHasItsDesignedNameCaptionAndPlace()
-{
-    QFETCH(int, index);
-    const Designed &row = kDesign[index];
-    Rig rig;
-    QWidget *w = rig.at(row.name);
-    QVERIFY(w);
-    QCOMPARE(w->objectName(), QString(row.name));
-
-    QString caption;
-    switch (row.kind) {
-    case C:
-        QVERIFY(qobject_cast<QPushButton *>(w));
-        caption = static_cast<QPushButton *>(w)->text();
-        break;
-    case O:
-        QVERIFY(qobject_cast<QRadioButton *>(w));
-        caption = static_cast<QRadioButton *>(w)->text();
-        break;
-    case L:
-        QVERIFY(qobject_cast<QLabel *>(w));
-        caption = static_cast<QLabel *>(w)->text();
-        break;
-    default:
-        QVERIFY(qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w));
-        break;
+    void everyControlHasItsDesignedNameCaptionAndPlace_data()
+    {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(std::size(kDesign)); ++i)
+            QTest::newRow(kDesign[i].name) << i;
     }
-    QCOMPARE(caption, QString::fromUtf8(row.caption ? row.caption : ""));
 
-    // Every edge lies on the pixel nearest to its designed place: within half a pixel.
-    const QRect px = w->geometry();
-    const QRect &tw = row.twips;
-    const int edges[4][2] = {{px.left() * 15, tw.left()},
-                             {px.top() * 15, tw.top()},
-                             {(px.left() + px.width()) * 15, tw.left() + tw.width()},
-                             {(px.top() + px.height()) * 15, tw.top() + tw.height()}};
-    for (const auto &[actual, designed] : edges)
-        QVERIFY2(qAbs(actual - designed) <= 7,
-                 qPrintable(QStringLiteral("%1 twips, designed %2").arg(actual).arg(designed)));
-}
+    void everyControlHasItsDesignedNameCaptionAndPlace()
+    {
+        QFETCH(int, index);
+        const Designed &row = kDesign[index];
+        Rig rig;
+        QWidget *w = rig.at(row.name);
+        QVERIFY(w);
+        QCOMPARE(w->objectName(), QString(row.name));
 
-void PanelWindowTest::framesHoldTheirControlsAndTheRestSitsOnTheWindow()
-{
-    Rig rig;
-    QStringList inFrames;
-    for (const auto &[frame, children] : kFrames) {
-        for (const QString &child : children) {
-            QCOMPARE(rig.at(child)->parentWidget()->objectName(), frame);
-            inFrames << child;
+        QString caption;
+        switch (row.kind) {
+        case C:
+            QVERIFY(qobject_cast<QPushButton *>(w));
+            caption = static_cast<QPushButton *>(w)->text();
+            break;
+        case O:
+            QVERIFY(qobject_cast<QRadioButton *>(w));
+            caption = static_cast<QRadioButton *>(w)->text();
+            break;
+        case L:
+            QVERIFY(qobject_cast<QLabel *>(w));
+            caption = static_cast<QLabel *>(w)->text();
+            break;
+        default:
+            QVERIFY(qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w));
+            break;
+        }
+        QCOMPARE(caption, QString::fromUtf8(row.caption ? row.caption : ""));
+
+        // Every edge lies on the pixel nearest to its designed place: within half a pixel.
+        const QRect px = w->geometry();
+        const QRect &tw = row.twips;
+        const int edges[4][2] = {{px.left() * 15, tw.left()},
+                                 {px.top() * 15, tw.top()},
+                                 {(px.left() + px.width()) * 15, tw.left() + tw.width()},
+                                 {(px.top() + px.height()) * 15, tw.top() + tw.height()}};
+        for (const auto &[actual, designed] : edges)
+            QVERIFY2(qAbs(actual - designed) <= 7,
+                     qPrintable(QStringLiteral("%1 twips, designed %2").arg(actual).arg(designed)));
+    }
+
+    void framesHoldTheirControlsAndTheRestSitsOnTheWindow()
+    {
+        Rig rig;
+        QStringList inFrames;
+        for (const auto &[frame, children] : kFrames) {
+            for (const QString &child : children) {
+                QCOMPARE(rig.at(child)->parentWidget()->objectName(), frame);
+                inFrames << child;
+            }
+        }
+        for (const Designed &row : kDesign) {
+            if (!inFrames.contains(row.name))
+                QVERIFY2(rig.at(row.name)->parentWidget() == &rig.window, row.name);
         }
     }
-    for (const Designed &row : kDesign) {
-        if (!inFrames.contains(row.name))
-            QVERIFY2(rig.at(row.name)->parentWidget() == &rig.window, row.name);
+
+    void controlsAreFilledWithTheirBackColour_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QPoint>("spot"); // in the control, clear of its caption
+        QTest::addColumn<quint32>("bgr");
+        QTest::newRow("POWER ON") << "Command17" << QPoint(5, 10) << 0x00C0FFC0u;
+        QTest::newRow("POWER OFF") << "Command18" << QPoint(5, 10) << 0x00C0C0FFu;
+        QTest::newRow("input 1") << "Command27" << QPoint(5, 10) << 0x00FFFFC0u;
+        QTest::newRow("arrow up") << "Command5" << QPoint(5, 12) << 0x00C0E0FFu;
+        QTest::newRow("SELECT") << "Command6" << QPoint(5, 12) << 0x000080FFu;
+        QTest::newRow("VOL +") << "Command1" << QPoint(4, 8) << 0x0080C0FFu;
+        QTest::newRow("A-IMAGE") << "Command13" << QPoint(4, 8) << 0x00C0C000u;
+        QTest::newRow("DISPLAY CLEAR") << "Command3" << QPoint(4, 16) << 0x00FFC0C0u;
+        QTest::newRow("4 LAMP") << "Command56" << QPoint(5, 12) << 0x00C0FFFFu;
+        QTest::newRow("END") << "Command16" << QPoint(5, 12) << 0x00C0C0C0u;
+        QTest::newRow("STATUS query") << "Command44" << QPoint(4, 8) << 0x00FFFFC0u;
+        QTest::newRow("TXD line") << "Label11" << QPoint(200, 10) << 0x00FFFFFFu;
+        QTest::newRow("STATUS line") << "Label22" << QPoint(200, 10) << 0x00FFFFFFu;
+        QTest::newRow("POWER frame") << "Frame1" << QPoint(4, 30) << 0x00C0C0C0u;
+        QTest::newRow("SINGLE") << "Option3" << QPoint(70, 7) << 0x00C0C0C0u;
+        QTest::newRow("window") << "" << QPoint(5, 5) << 0x00C0C0C0u;
+        QTest::newRow("outline Line1") << "" << QPoint(72, 176) << 0x00FF8080u;
+        QTest::newRow("outline Line11") << "" << QPoint(108, 264) << 0x00FF8080u;
+        QTest::newRow("inside the outline") << "" << QPoint(76, 176) << 0x00C0C0C0u;
     }
-}
 
-void PanelWindowTest::controlsAreFilledWithTheirBackColour_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QPoint>("spot"); // in the control, clear of its caption
-    QTest::addColumn<quint32>("bgr");
-    QTest::newRow("POWER ON") << "Command17" << QPoint(5, 10) << 0x00C0FFC0u;
-    QTest::newRow("POWER OFF") << "Command18" << QPoint(5, 10) << 0x00C0C0FFu;
-    QTest::newRow("input 1") << "Command27" << QPoint(5, 10) << 0x00FFFFC0u;
-    QTest::newRow("arrow up") << "Command5" << QPoint(5, 12) << 0x00C0E0FFu;
-    QTest::newRow("SELECT") << "Command6" << QPoint(5, 12) << 0x000080FFu;
-    QTest::newRow("VOL +") << "Command1" << QPoint(4, 8) << 0x0080C0FFu;
-    QTest::newRow("A-IMAGE") << "Command13" << QPoint(4, 8) << 0x00C0C000u;
-    QTest::newRow("DISPLAY CLEAR") << "Command3" << QPoint(4, 16) << 0x00FFC0C0u;
-    QTest::newRow("4 LAMP") << "Command56" << QPoint(5, 12) << 0x00C0FFFFu;
-    QTest::newRow("END") << "Command16" << QPoint(5, 12) << 0x00C0C0C0u;
-    QTest::newRow("STATUS query") << "Command44" << QPoint(4, 8) << 0x00FFFFC0u;
-    QTest::newRow("TXD line") << "Label11" << QPoint(200, 10) << 0x00FFFFFFu;
-    QTest::newRow("STATUS line") << "Label22" << QPoint(200, 10) << 0x00FFFFFFu;
-    QTest::newRow("POWER frame") << "Frame1" << QPoint(4, 30) << 0x00C0C0C0u;
-    QTest::newRow("SINGLE") << "Option3" << QPoint(70, 7) << 0x00C0C0C0u;
-    QTest::newRow("window") << "" << QPoint(5, 5) << 0x00C0C0C0u;
-    QTest::newRow("outline Line1") << "" << QPoint(72, 176) << 0x00FF8080u;
-    QTest::newRow("outline Line11") << "" << QPoint(108, 264) << 0x00FF8080u;
-    QTest::newRow("inside the outline") << "" << QPoint(76, 176) << 0x00C0C0C0u;
-}
-
-void PanelWindowTest::controlsAreFilledWithTheirBackColour()
-{
-    QFETCH(QString, name);
-    QFETCH(QPoint, spot);
-    QFETCH(quint32, bgr);
-    Rig rig;
-    rig.ctrlJ(); // the whole design area
-    const QImage image = rig.window.grab().toImage();
-    const QPoint at = name.isEmpty() ? spot : rig.at(name)->mapTo(&rig.window, spot);
-    QCOMPARE(QColor(image.pixel(at)), fromBgr(bgr));
-}
-
-void PanelWindowTest::textsUseTheirDesignedColour_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<quint32>("bgr");
-    QTest::newRow("POWER label") << "Label1" << 0x000000C0u;
-    QTest::newRow("STATUS line") << "Label22" << 0x000000FFu;
-    QTest::newRow("TXD line") << "Label11" << 0x00000000u;
-    QTest::newRow("VOL label") << "Label3" << 0x00000000u;
-    QTest::newRow("POWER ON") << "Command17" << 0x00000000u;
-}
-
-void PanelWindowTest::textsUseTheirDesignedColour()
-{
-    QFETCH(QString, name);
-    QFETCH(quint32, bgr);
-    Rig rig;
-    QWidget *w = rig.at(name);
-    QCOMPARE(w->palette().color(w->foregroundRole()), fromBgr(bgr));
-}
-
-void PanelWindowTest::fontsStandInForTheDesignedFaces_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("family");
-    QTest::addColumn<double>("points");
-    QTest::addColumn<bool>("bold");
-    QTest::newRow("monospaced") << "Command6"
-                                << "IPAGothic" << 9.0 << false;
-    QTest::newRow("proportional bold") << "Command17"
-                                       << "IPAPGothic" << 9.0 << true;
-    QTest::newRow("display line") << "Label11"
-                                  << "IPAPGothic" << 9.75 << true;
-    QTest::newRow("query") << "Command44"
-                           << "IPAGothic" << 8.25 << true;
-    QTest::newRow("lens shift") << "Command59"
-                                << "IPAPGothic" << 7.5 << false;
-    // Without a font of their own: the frame's, or the window's.
-    QTest::newRow("in a frame") << "Label1"
-                                << "IPAPGothic" << 9.0 << false;
-    QTest::newRow("in a frame in a frame") << "Option9"
-                                           << "IPAPGothic" << 9.0 << false;
-    QTest::newRow("on the window") << "Command16"
-                                   << "IPAGothic" << 9.0 << true;
-}
-
-void PanelWindowTest::fontsStandInForTheDesignedFaces()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, family);
-    QFETCH(double, points);
-    QFETCH(bool, bold);
-    Rig rig;
-    const QFont font = rig.at(name)->font();
-    QCOMPARE(QFontInfo(font).family(), family);
-    QCOMPARE(font.pointSizeF(), points);
-    QCOMPARE(font.bold(), bold);
-}
-
-void PanelWindowTest::tabWalksTheControlsInTheDesignedOrder()
-{
-    Rig rig;
-    rig.ctrlJ();
-    rig.panel.click(u"Command33"); // shows the port frame
-
-    // Buttons and options by tab position; Tab enters an option group at its selection.
-    const QStringList unselected = {"Option2", "Option10", "Option4", "Option5",
-                                    "Option6", "Option7",  "Option8"};
-    std::vector<Designed> focusable;
-    for (const Designed &row : kDesign) {
-        if (row.kind == L || row.kind == F)
-            QVERIFY2(rig.at(row.name)->focusPolicy() == Qt::NoFocus, row.name);
-        else if (!unselected.contains(row.name))
-            focusable.push_back(row);
+    void controlsAreFilledWithTheirBackColour()
+    {
+        QFETCH(QString, name);
+        QFETCH(QPoint, spot);
+        QFETCH(quint32, bgr);
+        Rig rig;
+        rig.ctrlJ(); // the whole design area
+        const QImage image = rig.window.grab().toImage();
+        const QPoint at = name.isEmpty() ? spot : rig.at(name)->mapTo(&rig.window, spot);
+        QCOMPARE(QColor(image.pixel(at)), fromBgr(bgr));
     }
-    std::ranges::sort(focusable, {}, &Designed::tab);
-    QStringList expected;
-    for (const Designed &row : focusable)
-        expected << row.name;
 
-    rig.at(expected.first())->setFocus();
-    QStringList walked = {QApplication::focusWidget()->objectName()};
-    for (qsizetype i = 1; i < expected.size() + 1; ++i) {
-        QTest::keyClick(rig.handle(), Qt::Key_Tab);
-        walked << QApplication::focusWidget()->objectName();
+    void textsUseTheirDesignedColour_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<quint32>("bgr");
+        QTest::newRow("POWER label") << "Label1" << 0x000000C0u;
+        QTest::newRow("STATUS line") << "Label22" << 0x000000FFu;
+        QTest::newRow("TXD line") << "Label11" << 0x00000000u;
+        QTest::newRow("VOL label") << "Label3" << 0x00000000u;
+        QTest::newRow("POWER ON") << "Command17" << 0x00000000u;
     }
-    QCOMPARE(walked, expected + QStringList{expected.first()});
-}
 
-void PanelWindowTest::eachViewShowsItsControls_data()
-{
-    QTest::addColumn<int>("command34Clicks"); // after Ctrl+J; -1: straight after start
-    QTest::addColumn<int>("clientHeight");
-    QTest::addColumn<QStringList>("added"); // shown beyond the compact view
-    QTest::addColumn<QStringList>("cut");   // shown only in part
-    QTest::newRow("compact after start") << -1 << 322 << QStringList() << QStringList();
-    QTest::newRow("maintenance") << 0 << 455 << kDataView + kLowest + kPjSelect << QStringList();
-    QTest::newRow("compact from maintenance") << 1 << 322 << QStringList() << QStringList();
-    QTest::newRow("data") << 2 << 418 << kDataView + kLowest << kLowest;
-}
-
-void PanelWindowTest::eachViewShowsItsControls()
-{
-    QFETCH(int, command34Clicks);
-    QFETCH(int, clientHeight);
-    QFETCH(QStringList, added);
-    QFETCH(QStringList, cut);
-    Rig rig;
-    if (command34Clicks >= 0)
-        rig.ctrlJ();
-    for (int i = 0; i < command34Clicks; ++i)
-        rig.panel.click(u"Command34");
-
-    QCOMPARE(rig.window.height(), clientHeight);
-    QCOMPARE(rig.window.width(), 633);
-
-    const QStringList beyondCompact = kPortFrame + kDataView + kLowest + kPjSelect;
-    QStringList expected = added, shown, partly;
-    for (const Designed &row : kDesign) {
-        const QString name = row.name;
-        if (!beyondCompact.contains(name))
-            expected << name;
+    void textsUseTheirDesignedColour()
+    {
+        QFETCH(QString, name);
+        QFETCH(quint32, bgr);
+        Rig rig;
         QWidget *w = rig.at(name);
-        const QRect onWindow(w->mapTo(&rig.window, QPoint(0, 0)), w->size());
-        if (w->isVisibleTo(&rig.window) && onWindow.intersects(rig.window.rect())) {
-            shown << name;
-            if (!rig.window.rect().contains(onWindow))
-                partly << name;
+        QCOMPARE(w->palette().color(w->foregroundRole()), fromBgr(bgr));
+    }
+
+    void fontsStandInForTheDesignedFaces_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<double>("points");
+        QTest::addColumn<bool>("bold");
+        QTest::newRow("monospaced") << "Command6"
+                                    << "IPAGothic" << 9.0 << false;
+        QTest::newRow("proportional bold") << "Command17"
+                                           << "IPAPGothic" << 9.0 << true;
+        QTest::newRow("display line") << "Label11"
+                                      << "IPAPGothic" << 9.75 << true;
+        QTest::newRow("query") << "Command44"
+                               << "IPAGothic" << 8.25 << true;
+        QTest::newRow("lens shift") << "Command59"
+                                    << "IPAPGothic" << 7.5 << false;
+        // Without a font of their own: the frame's, or the window's.
+        QTest::newRow("in a frame") << "Label1"
+                                    << "IPAPGothic" << 9.0 << false;
+        QTest::newRow("in a frame in a frame") << "Option9"
+                                               << "IPAPGothic" << 9.0 << false;
+        QTest::newRow("on the window") << "Command16"
+                                       << "IPAGothic" << 9.0 << true;
+    }
+
+    void fontsStandInForTheDesignedFaces()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, family);
+        QFETCH(double, points);
+        QFETCH(bool, bold);
+        Rig rig;
+        const QFont font = rig.at(name)->font();
+        QCOMPARE(QFontInfo(font).family(), family);
+        QCOMPARE(font.pointSizeF(), points);
+        QCOMPARE(font.bold(), bold);
+    }
+
+    void tabWalksTheControlsInTheDesignedOrder()
+    {
+        Rig rig;
+        rig.ctrlJ();
+        rig.panel.click(u"Command33"); // shows the port frame
+
+        // Buttons and options by tab position; Tab enters an option group at its selection.
+        const QStringList unselected = {"Option2", "Option10", "Option4", "Option5",
+                                        "Option6", "Option7",  "Option8"};
+        std::vector<Designed> focusable;
+        for (const Designed &row : kDesign) {
+            if (row.kind == L || row.kind == F)
+                QVERIFY2(rig.at(row.name)->focusPolicy() == Qt::NoFocus, row.name);
+            else if (!unselected.contains(row.name))
+                focusable.push_back(row);
         }
+        std::ranges::sort(focusable, {}, &Designed::tab);
+        QStringList expected;
+        for (const Designed &row : focusable)
+            expected << row.name;
+
+        rig.at(expected.first())->setFocus();
+        QStringList walked = {QApplication::focusWidget()->objectName()};
+        for (qsizetype i = 1; i < expected.size() + 1; ++i) {
+            QTest::keyClick(rig.handle(), Qt::Key_Tab);
+            walked << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(walked, expected + QStringList{expected.first()});
     }
-    for (QStringList *list : {&expected, &shown, &partly, &cut})
-        list->sort();
-    QCOMPARE(shown, expected);
-    QCOMPARE(partly, cut);
-}
 
-void PanelWindowTest::frame8CoversComWhileShown()
-{
-    Rig rig;
-    rig.click("Command33");
-    QVERIFY(rig.at("Frame8")->isVisible());
-    QWidget *top = rig.window.childAt(rig.centreOf("Command33"));
-    QVERIFY(top == rig.at("Frame8") || rig.at("Frame8")->isAncestorOf(top));
-}
-
-void PanelWindowTest::everyButtonAndOptionIsAnnouncedByItsCaption()
-{
-    Rig rig;
-    for (const Designed &row : kDesign) {
-        if (row.kind != C && row.kind != O)
-            continue;
-        QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(rig.at(row.name));
-        QVERIFY(a11y);
-        QCOMPARE(a11y->text(QAccessible::Name), QString::fromUtf8(row.caption));
+    void eachViewShowsItsControls_data()
+    {
+        QTest::addColumn<int>("command34Clicks"); // after Ctrl+J; -1: straight after start
+        QTest::addColumn<int>("clientHeight");
+        QTest::addColumn<QStringList>("added"); // shown beyond the compact view
+        QTest::addColumn<QStringList>("cut");   // shown only in part
+        QTest::newRow("compact after start") << -1 << 322 << QStringList() << QStringList();
+        QTest::newRow("maintenance")
+            << 0 << 455 << kDataView + kLowest + kPjSelect << QStringList();
+        QTest::newRow("compact from maintenance") << 1 << 322 << QStringList() << QStringList();
+        QTest::newRow("data") << 2 << 418 << kDataView + kLowest << kLowest;
     }
-    rig.ctrlJ();
-    QCOMPARE(QAccessible::queryAccessibleInterface(rig.at("Command34"))->text(QAccessible::Name),
-             QStringLiteral("CLOSE"));
-}
 
-void PanelWindowTest::displayLinesAreAnnouncedByTheirText()
-{
-    Rig rig;
-    rig.ctrlJ();
-    rig.click("Command44"); // "STATUS" sends its query
-    rig.port.arrive("00\r");
-    for (const char *line : {"Label11", "Label12", "Label22"}) {
-        auto *label = qobject_cast<QLabel *>(rig.at(line));
-        QVERIFY(label->accessibleName().isEmpty());
-        QVERIFY(!label->text().isEmpty());
-        QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
-                 label->text());
+    void eachViewShowsItsControls()
+    {
+        QFETCH(int, command34Clicks);
+        QFETCH(int, clientHeight);
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, cut);
+        Rig rig;
+        if (command34Clicks >= 0)
+            rig.ctrlJ();
+        for (int i = 0; i < command34Clicks; ++i)
+            rig.panel.click(u"Command34");
+
+        QCOMPARE(rig.window.height(), clientHeight);
+        QCOMPARE(rig.window.width(), 633);
+
+        const QStringList beyondCompact = kPortFrame + kDataView + kLowest + kPjSelect;
+        QStringList expected = added, shown, partly;
+        for (const Designed &row : kDesign) {
+            const QString name = row.name;
+            if (!beyondCompact.contains(name))
+                expected << name;
+            QWidget *w = rig.at(name);
+            const QRect onWindow(w->mapTo(&rig.window, QPoint(0, 0)), w->size());
+            if (w->isVisibleTo(&rig.window) && onWindow.intersects(rig.window.rect())) {
+                shown << name;
+                if (!rig.window.rect().contains(onWindow))
+                    partly << name;
+            }
+        }
+        for (QStringList *list : {&expected, &shown, &partly, &cut})
+            list->sort();
+        QCOMPARE(shown, expected);
+        QCOMPARE(partly, cut);
     }
-    QCOMPARE(qobject_cast<QLabel *>(rig.at("Label11"))->text(), QStringLiteral(" C R 0 CR "));
-}
 
-void PanelWindowTest::aClickOnAOneShotButtonSendsItsFrame_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("frame");
-    QTest::newRow("POWER ON") << "Command17" << QByteArray("C00\r");
-    QTest::newRow("4 LAMP") << "Command56" << QByteArray("C70\r");
-    QTest::newRow("STATUS query") << "Command44" << QByteArray("CR0\r");
-    QTest::newRow("PC type, maintenance only") << "Command38" << QByteArray("CR9\r");
-}
+    void theWindowOpensWhereThePanelPlacedIt()
+    {
+        // Centred at the design size on a 1920 x 1080 screen, then shortened: the outer
+        // window's corner at (28800 - 9585) / 2 and (16200 - 7200) / 2 twips.
+        Rig rig;
+        QCOMPARE(rig.window.pos(), QPoint(640, 300));
+        rig.ctrlJ(); // growing keeps the place
+        QCOMPARE(rig.window.pos(), QPoint(640, 300));
+    }
 
-void PanelWindowTest::aClickOnAOneShotButtonSendsItsFrame()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, frame);
-    Rig rig;
-    rig.ctrlJ();
-    rig.click(name);
-    QCOMPARE(rig.port.frames, QByteArrayList{frame});
-}
+    void frame8CoversComWhileShown()
+    {
+        Rig rig;
+        rig.click("Command33");
+        QVERIFY(rig.at("Frame8")->isVisible());
+        QWidget *top = rig.window.childAt(rig.centreOf("Command33"));
+        QVERIFY(top == rig.at("Frame8") || rig.at("Frame8")->isAncestorOf(top));
+    }
 
-void PanelWindowTest::holdingAButtonRepeatsUntilReleasedOffIt_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<Qt::MouseButton>("mouseButton");
-    QTest::addColumn<int>("repeatCode");
-    QTest::addColumn<QByteArray>("frame");
-    QTest::newRow("VOL +, left") << "Command1" << Qt::LeftButton << 1 << QByteArray("C09\r");
-    QTest::newRow("arrow up, right") << "Command5" << Qt::RightButton << 3 << QByteArray("C3C\r");
-    QTest::newRow("SELECT, middle") << "Command6" << Qt::MiddleButton << 13 << QByteArray("C3F\r");
-    QTest::newRow("lens shift up") << "Command59" << Qt::LeftButton << 21 << QByteArray("C5D\r");
-}
+    void everyButtonAndOptionIsAnnouncedByItsCaption()
+    {
+        Rig rig;
+        for (const Designed &row : kDesign) {
+            if (row.kind != C && row.kind != O)
+                continue;
+            QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(rig.at(row.name));
+            QVERIFY(a11y);
+            QCOMPARE(a11y->text(QAccessible::Name), QString::fromUtf8(row.caption));
+        }
+        rig.ctrlJ();
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(rig.at("Command34"))->text(QAccessible::Name),
+            QStringLiteral("CLOSE"));
+    }
 
-void PanelWindowTest::holdingAButtonRepeatsUntilReleasedOffIt()
-{
-    QFETCH(QString, name);
-    QFETCH(Qt::MouseButton, mouseButton);
-    QFETCH(int, repeatCode);
-    QFETCH(QByteArray, frame);
-    Rig rig;
-    const QPoint away(2, 2); // the window's own grey, no control
+    void displayLinesAreAnnouncedByTheirText()
+    {
+        Rig rig;
+        rig.ctrlJ();
+        rig.click("Command44"); // "STATUS" sends its query
+        rig.port.arrive("00\r");
+        for (const char *line : {"Label11", "Label12", "Label22"}) {
+            auto *label = qobject_cast<QLabel *>(rig.at(line));
+            QVERIFY(label->accessibleName().isEmpty());
+            QVERIFY(!label->text().isEmpty());
+            QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
+                     label->text());
+        }
+        QCOMPARE(qobject_cast<QLabel *>(rig.at("Label11"))->text(), QStringLiteral(" C R 0 CR "));
+    }
 
-    QTest::mousePress(rig.handle(), mouseButton, {}, rig.centreOf(name));
-    QCOMPARE(rig.port.frames, QByteArrayList{frame});
-    QCOMPARE(rig.panel.state().RepeatCode, repeatCode);
-    QVERIFY(rig.panel.timer(1).isEnabled());
-    rig.clock.advance(rig.panel.timer(1).interval());
-    QCOMPARE(rig.port.frames, (QByteArrayList{frame, frame}));
+    void aClickOnAOneShotButtonSendsItsFrame_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("POWER ON") << "Command17" << QByteArray("C00\r");
+        QTest::newRow("4 LAMP") << "Command56" << QByteArray("C70\r");
+        QTest::newRow("STATUS query") << "Command44" << QByteArray("CR0\r");
+        QTest::newRow("PC type, maintenance only") << "Command38" << QByteArray("CR9\r");
+    }
 
-    QTest::mouseMove(rig.handle(), away);
-    QTest::mouseRelease(rig.handle(), mouseButton, {}, away);
-    QCOMPARE(rig.panel.state().RepeatCode, 0);
-    QVERIFY(!rig.panel.timer(1).isEnabled());
-    rig.clock.advance(2s);
-    QCOMPARE(rig.port.frames.size(), 2);
-}
+    void aClickOnAOneShotButtonSendsItsFrame()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, frame);
+        Rig rig;
+        rig.ctrlJ();
+        rig.click(name);
+        QCOMPARE(rig.port.frames, QByteArrayList{frame});
+    }
 
-void PanelWindowTest::aSecondMouseButtonSendsAgainAndAnyReleaseStops()
-{
-    Rig rig;
-    const QPoint vol = rig.centreOf("Command1");
-    QTest::mousePress(rig.handle(), Qt::LeftButton, {}, vol);
-    QTest::mousePress(rig.handle(), Qt::RightButton, {}, vol);
-    QCOMPARE(rig.port.frames.size(), 2);
-    QTest::mouseRelease(rig.handle(), Qt::RightButton, {}, vol);
-    QCOMPARE(rig.panel.state().RepeatCode, 0);
-    QVERIFY(!rig.panel.timer(1).isEnabled());
-    QTest::mouseRelease(rig.handle(), Qt::LeftButton, {}, vol);
+    void holdingAButtonRepeatsUntilReleasedOffIt_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<Qt::MouseButton>("mouseButton");
+        QTest::addColumn<int>("repeatCode");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("VOL +, left") << "Command1" << Qt::LeftButton << 1 << QByteArray("C09\r");
+        QTest::newRow("arrow up, right")
+            << "Command5" << Qt::RightButton << 3 << QByteArray("C3C\r");
+        QTest::newRow("SELECT, middle")
+            << "Command6" << Qt::MiddleButton << 13 << QByteArray("C3F\r");
+        QTest::newRow("lens shift up")
+            << "Command59" << Qt::LeftButton << 21 << QByteArray("C5D\r");
+    }
 
-    // A quick second click is a second press.
-    QTest::mouseDClick(rig.handle(), Qt::LeftButton, {}, vol);
-    QCOMPARE(rig.port.frames.size(), 4);
-    QCOMPARE(rig.panel.state().RepeatCode, 0);
-}
+    void holdingAButtonRepeatsUntilReleasedOffIt()
+    {
+        QFETCH(QString, name);
+        QFETCH(Qt::MouseButton, mouseButton);
+        QFETCH(int, repeatCode);
+        QFETCH(QByteArray, frame);
+        Rig rig;
+        const QPoint away(2, 2); // the window's own grey, no control
 
-void PanelWindowTest::keyboardActivationOfAHoldButtonSendsNothing_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("VOL +") << "Command1";
-    QTest::newRow("SELECT") << "Command6";
-    QTest::newRow("D.Zoom -") << "Command49";
-}
+        QTest::mousePress(rig.handle(), mouseButton, {}, rig.centreOf(name));
+        QCOMPARE(rig.port.frames, QByteArrayList{frame});
+        QCOMPARE(rig.panel.state().RepeatCode, repeatCode);
+        QVERIFY(rig.panel.timer(1).isEnabled());
+        rig.clock.advance(rig.panel.timer(1).interval());
+        QCOMPARE(rig.port.frames, (QByteArrayList{frame, frame}));
 
-void PanelWindowTest::keyboardActivationOfAHoldButtonSendsNothing()
-{
-    QFETCH(QString, name);
-    Rig rig;
-    auto *button = qobject_cast<QPushButton *>(rig.at(name));
-    button->setFocus();
-    QSignalSpy activated(button, &QPushButton::clicked);
-    QTest::keyClick(rig.handle(), Qt::Key_Space);
-    QCOMPARE(activated.size(), 1); // the key did reach the button
-    QVERIFY(rig.port.frames.isEmpty());
-    QCOMPARE(rig.panel.state().RepeatCode, 0);
-    QCOMPARE(rig.panel.state().ArrowMode, 0);
-}
+        QTest::mouseMove(rig.handle(), away);
+        QTest::mouseRelease(rig.handle(), mouseButton, {}, away);
+        QCOMPARE(rig.panel.state().RepeatCode, 0);
+        QVERIFY(!rig.panel.timer(1).isEnabled());
+        rig.clock.advance(2s);
+        QCOMPARE(rig.port.frames.size(), 2);
+    }
 
-void PanelWindowTest::ctrlJOpensMaintenanceAndTheKeyStillReachesTheFocus_data()
-{
-    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<bool>("opens");
-    QTest::newRow("Ctrl+J") << Qt::KeyboardModifiers(Qt::ControlModifier) << true;
-    QTest::newRow("J") << Qt::KeyboardModifiers() << false;
-    QTest::newRow("Ctrl+Shift+J") << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier)
-                                  << false;
-    QTest::newRow("Ctrl+Alt+J") << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier)
-                                << false;
-}
+    void aSecondMouseButtonSendsAgainAndAnyReleaseStops()
+    {
+        Rig rig;
+        const QPoint vol = rig.centreOf("Command1");
+        QTest::mousePress(rig.handle(), Qt::LeftButton, {}, vol);
+        QTest::mousePress(rig.handle(), Qt::RightButton, {}, vol);
+        QCOMPARE(rig.port.frames.size(), 2);
+        QTest::mouseRelease(rig.handle(), Qt::RightButton, {}, vol);
+        QCOMPARE(rig.panel.state().RepeatCode, 0);
+        QVERIFY(!rig.panel.timer(1).isEnabled());
+        QTest::mouseRelease(rig.handle(), Qt::LeftButton, {}, vol);
 
-void PanelWindowTest::ctrlJOpensMaintenanceAndTheKeyStillReachesTheFocus()
-{
-    QFETCH(Qt::KeyboardModifiers, modifiers);
-    QFETCH(bool, opens);
-    Rig rig;
-    QWidget *focused = rig.at("Command17");
-    focused->setFocus();
-    KeySpy spy;
-    focused->installEventFilter(&spy);
+        // A quick second click is a second press.
+        QTest::mouseDClick(rig.handle(), Qt::LeftButton, {}, vol);
+        QCOMPARE(rig.port.frames.size(), 4);
+        QCOMPARE(rig.panel.state().RepeatCode, 0);
+    }
 
-    QTest::keyClick(rig.handle(), Qt::Key_J, modifiers);
-    QCOMPARE(spy.keys.count(Qt::Key_J), 1); // after the modifiers' own presses
-    QCOMPARE(rig.window.height(), opens ? 455 : 322);
-    QCOMPARE(rig.at("Command34")->isVisibleTo(&rig.window), opens);
-    if (opens)
-        QCOMPARE(qobject_cast<QPushButton *>(rig.at("Command34"))->text(), QStringLiteral("CLOSE"));
-}
+    void keyboardActivationOfAHoldButtonSendsNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("VOL +") << "Command1";
+        QTest::newRow("SELECT") << "Command6";
+        QTest::newRow("D.Zoom -") << "Command49";
+    }
 
-void PanelWindowTest::aFloodedLineShowsOnlyItsBeginning()
-{
-    Rig rig;
-    rig.port.arrive(QByteArray(65000, 'A'));
-    const QString full = rig.panel.view().rxd;
-    QVERIFY(full.size() > 60000);
-    const QString shown = qobject_cast<QLabel *>(rig.at("Label12"))->text();
-    QVERIFY(shown.size() >= 200); // far more than the line can show
-    QVERIFY(shown.size() <= 512);
-    QVERIFY(full.startsWith(shown));
-}
+    void keyboardActivationOfAHoldButtonSendsNothing()
+    {
+        QFETCH(QString, name);
+        Rig rig;
+        auto *button = qobject_cast<QPushButton *>(rig.at(name));
+        button->setFocus();
+        QSignalSpy activated(button, &QPushButton::clicked);
+        QTest::keyClick(rig.handle(), Qt::Key_Space);
+        QCOMPARE(activated.size(), 1); // the key did reach the button
+        QVERIFY(rig.port.frames.isEmpty());
+        QCOMPARE(rig.panel.state().RepeatCode, 0);
+        QCOMPARE(rig.panel.state().ArrowMode, 0);
+    }
 
-void PanelWindowTest::clickingTheSelectedOptionRunsItsHandlerAgain()
-{
-    Rig rig;
-    rig.click("Command33");
-    QVERIFY(qobject_cast<QRadioButton *>(rig.at("Option1"))->isChecked());
-    const qsizetype before = rig.port.log.size();
-    rig.click("Option1");
-    QVERIFY(rig.port.log.size() > before); // the port switch ran
-    QVERIFY(!rig.at("Frame8")->isVisible());
-    QVERIFY(qobject_cast<QRadioButton *>(rig.at("Option1"))->isChecked());
-}
+    void ctrlJOpensMaintenanceAndTheKeyStillReachesTheFocus_data()
+    {
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("Ctrl+J") << Qt::KeyboardModifiers(Qt::ControlModifier) << true;
+        QTest::newRow("J") << Qt::KeyboardModifiers() << false;
+        QTest::newRow("Ctrl+Shift+J")
+            << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier) << false;
+        QTest::newRow("Ctrl+Alt+J")
+            << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier) << false;
+    }
 
-void PanelWindowTest::optionGroupsAreSeparatePerFrame()
-{
-    Rig rig;
-    rig.ctrlJ();
-    rig.click("Command33");
-    rig.click("Option10"); // "9600"
-    rig.click("Option4");  // "ALL"
-    const auto checked = [&](const char *name) {
-        return qobject_cast<QRadioButton *>(rig.at(name))->isChecked();
-    };
-    QVERIFY(checked("Option1"));
-    QVERIFY(checked("Option10") && !checked("Option9"));
-    QVERIFY(checked("Option4") && !checked("Option3"));
-    QCOMPARE(rig.panel.state().PortSettings, QStringLiteral("9600,N,8,1"));
-    QCOMPARE(rig.panel.state().PjPrefix, QByteArray("AFFF"));
-}
+    void ctrlJOpensMaintenanceAndTheKeyStillReachesTheFocus()
+    {
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, opens);
+        Rig rig;
+        QWidget *focused = rig.at("Command17");
+        focused->setFocus();
+        KeySpy spy;
+        focused->installEventFilter(&spy);
 
-void PanelWindowTest::thePictureIsAnOwn24BitPictureAtNaturalSize()
-{
-    const QImage picture = look::picture();
-    QCOMPARE(picture.size(), QSize(80, 26));
-    QCOMPARE(picture.depth(), 24);
-    QVERIFY(picture.pixel(1, 1) != picture.pixel(70, 12)); // not an empty area
+        QTest::keyClick(rig.handle(), Qt::Key_J, modifiers);
+        QCOMPARE(spy.keys.count(Qt::Key_J), 1); // after the modifiers' own presses
+        QCOMPARE(rig.window.height(), opens ? 455 : 322);
+        QCOMPARE(rig.at("Command34")->isVisibleTo(&rig.window), opens);
+        if (opens)
+            QCOMPARE(qobject_cast<QPushButton *>(rig.at("Command34"))->text(),
+                     QStringLiteral("CLOSE"));
+    }
 
-    Rig rig;
-    auto *image = qobject_cast<QLabel *>(rig.at("Image1"));
-    QVERIFY(image);
-    QCOMPARE(image->geometry(), QRect(544, 8, 80, 26));
-    QCOMPARE(image->pixmap().size(), QSize(80, 26));
-}
+    void aFloodedLineShowsOnlyItsBeginning()
+    {
+        Rig rig;
+        rig.port.arrive(QByteArray(65000, 'A'));
+        const QString full = rig.panel.view().rxd;
+        QVERIFY(full.size() > 60000);
+        const QString shown = qobject_cast<QLabel *>(rig.at("Label12"))->text();
+        QVERIFY(shown.size() >= 200); // far more than the line can show
+        QVERIFY(shown.size() <= 512);
+        QVERIFY(full.startsWith(shown));
+    }
 
-void PanelWindowTest::theWarningBoxShowsTheDescriptionWithOneOkButton()
-{
-    Rig rig;
-    rig.window.setWindowTitle(QStringLiteral("TARN   HV20 & HV3    CONTROL   Ver.1.31"));
-    WarningDialog dialog;
-    dialog.setWindow(&rig.window);
-    QString title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QList<QAbstractButton *> buttons;
-    QTimer::singleShot(0, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
-        buttons = box->buttons();
-        QCOMPARE(box->standardButton(buttons.value(0)), QMessageBox::Ok);
-        box->accept();
-    });
-    dialog.showWarning(QStringLiteral("<b>Device /dev/ttyX</b> not found"));
-    QCOMPARE(title, rig.window.windowTitle());
-    QCOMPARE(text, QStringLiteral("<b>Device /dev/ttyX</b> not found"));
-    QCOMPARE(icon, QMessageBox::Warning);
-    QCOMPARE(buttons.size(), 1);
-}
+    void clickingTheSelectedOptionRunsItsHandlerAgain()
+    {
+        Rig rig;
+        rig.click("Command33");
+        QVERIFY(qobject_cast<QRadioButton *>(rig.at("Option1"))->isChecked());
+        const qsizetype before = rig.port.log.size();
+        rig.click("Option1");
+        QVERIFY(rig.port.log.size() > before); // the port switch ran
+        QVERIFY(!rig.at("Frame8")->isVisible());
+        QVERIFY(qobject_cast<QRadioButton *>(rig.at("Option1"))->isChecked());
+    }
+
+    void optionGroupsAreSeparatePerFrame()
+    {
+        Rig rig;
+        rig.ctrlJ();
+        rig.click("Command33");
+        rig.click("Option10"); // "9600"
+        rig.click("Option4");  // "ALL"
+        const auto checked = [&](const char *name) {
+            return qobject_cast<QRadioButton *>(rig.at(name))->isChecked();
+        };
+        QVERIFY(checked("Option1"));
+        QVERIFY(checked("Option10") && !checked("Option9"));
+        QVERIFY(checked("Option4") && !checked("Option3"));
+        QCOMPARE(rig.panel.state().PortSettings, QStringLiteral("9600,N,8,1"));
+        QCOMPARE(rig.panel.state().PjPrefix, QByteArray("AFFF"));
+    }
+
+    void thePictureIsAnOwn24BitPictureAtNaturalSize()
+    {
+        const QImage picture = look::picture();
+        QCOMPARE(picture.size(), QSize(80, 26));
+        QCOMPARE(picture.depth(), 24);
+        QVERIFY(picture.pixel(1, 1) != picture.pixel(70, 12)); // not an empty area
+
+        Rig rig;
+        auto *image = qobject_cast<QLabel *>(rig.at("Image1"));
+        QVERIFY(image);
+        QCOMPARE(image->geometry(), QRect(544, 8, 80, 26));
+        QCOMPARE(image->pixmap().size(), QSize(80, 26));
+    }
+
+    void theWarningBoxShowsTheDescriptionWithOneOkButton()
+    {
+        Rig rig;
+        rig.window.setWindowTitle(QStringLiteral("TARN   HV20 & HV3    CONTROL   Ver.1.31"));
+        WarningDialog dialog;
+        dialog.setWindow(&rig.window);
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QList<QAbstractButton *> buttons;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = box->buttons();
+            QCOMPARE(box->standardButton(buttons.value(0)), QMessageBox::Ok);
+            box->accept();
+        });
+        dialog.showWarning(QStringLiteral("<b>Device /dev/ttyX</b> not found"));
+        QCOMPARE(title, rig.window.windowTitle());
+        QCOMPARE(text, QStringLiteral("<b>Device /dev/ttyX</b> not found"));
+        QCOMPARE(icon, QMessageBox::Warning);
+        QCOMPARE(buttons.size(), 1);
+    }
+};
 
 } // namespace tarn
 
