@@ -248,11 +248,11 @@ bool PanelWindow::isFirstKeyReceiver(QObject *watched) const
     return watched == (focus ? static_cast<QObject *>(focus) : this);
 }
 
-bool PanelWindow::holdButtonEvent(QObject *watched, QEvent *event)
+void PanelWindow::holdButtonEvent(QObject *watched, QEvent *event)
 {
     const auto it = m_holdButtons.constFind(watched);
     if (it == m_holdButtons.cend())
-        return false;
+        return;
     auto *button = static_cast<QAbstractButton *>(watched);
     const auto *mouse = static_cast<QMouseEvent *>(event);
     switch (event->type()) {
@@ -262,14 +262,14 @@ bool PanelWindow::holdButtonEvent(QObject *watched, QEvent *event)
         if (mouse->button() != Qt::LeftButton)
             button->setDown(true);
         m_panel.press(*it);
-        return true;
+        break;
     case QEvent::MouseButtonRelease:
         if (mouse->buttons() == Qt::NoButton && mouse->button() != Qt::LeftButton)
             button->setDown(false);
         m_panel.release(*it);
-        return true;
+        break;
     default:
-        return false;
+        break;
     }
 }
 

@@ -63,7 +63,7 @@ private:
     void wire(const layout::Control &row, QWidget *widget);
     void setTabOrder();
     bool isFirstKeyReceiver(QObject *watched) const;
-    bool holdButtonEvent(QObject *watched, QEvent *event);
+    void holdButtonEvent(QObject *watched, QEvent *event);
 
     void sync(ViewItem item);
     void syncGeometry();
