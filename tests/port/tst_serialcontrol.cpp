@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <grp.h>
@@ -133,6 +134,7 @@ enum class Step
     Open,
     OpenAgain,
     OpenSecondControl,
+    OpenSecondControlByAlias,
     Renumber,
     Settings,
     Close
@@ -143,7 +145,8 @@ void SerialControlTest::eachFailureNamesTheDeviceAndTheReason_data()
     QTest::addColumn<bool>("deviceExists");
     QTest::addColumn<bool>("openFirst");
     QTest::addColumn<Step>("step");
-    QTest::addColumn<QString>("expected"); // %1 is the device; empty for success
+    // %1 is the device, %2 another path to it; empty for success
+    QTest::addColumn<QString>("expected");
 
     QTest::newRow("write while closed")
         << true << false << Step::Write << "Cannot write to %1: the port is not open";
@@ -154,6 +157,9 @@ void SerialControlTest::eachFailureNamesTheDeviceAndTheReason_data()
     QTest::newRow("held by another control")
         << true << true << Step::OpenSecondControl
         << "Cannot open %1: Device or resource busy (in use by another program)";
+    QTest::newRow("held by another control, reached by another path")
+        << true << true << Step::OpenSecondControlByAlias
+        << "Cannot open %2: Device or resource busy (in use by another program)";
     QTest::newRow("renumbered while open")
         << true << true << Step::Renumber << "Cannot change the port number of %1 while it is open";
     QTest::newRow("malformed settings")
@@ -181,6 +187,11 @@ void SerialControlTest::eachFailureNamesTheDeviceAndTheReason()
         QVERIFY(port.setPortOpen(true).ok());
     const QString settingsBefore = port.settings();
 
+    QTemporaryDir aliases;
+    const QString alias = aliases.filePath(QStringLiteral("projector"));
+    QVERIFY(QFile::link(device, alias));
+    mapPort(2, alias);
+
     SerialControl other;
     const Outcome outcome = [&] {
         switch (step) {
@@ -192,6 +203,10 @@ void SerialControlTest::eachFailureNamesTheDeviceAndTheReason()
             return port.setPortOpen(true);
         case Step::OpenSecondControl:
             return other.setPortOpen(true);
+        case Step::OpenSecondControlByAlias:
+            if (auto r = other.setCommPort(2); !r)
+                return r;
+            return other.setPortOpen(true);
         case Step::Renumber:
             return port.setCommPort(2);
         case Step::Settings:
@@ -202,7 +217,8 @@ void SerialControlTest::eachFailureNamesTheDeviceAndTheReason()
         return Outcome::failure(QStringLiteral("unknown step"));
     }();
 
-    QCOMPARE(outcome.description(), expected.isEmpty() ? QString() : expected.arg(device));
+    expected.replace(QStringLiteral("%1"), device).replace(QStringLiteral("%2"), alias);
+    QCOMPARE(outcome.description(), expected.isEmpty() ? QString() : expected);
     // A failure leaves the port as it was.
     QCOMPARE(port.portOpen(), openFirst);
     QCOMPARE(port.commPort(), 1);
