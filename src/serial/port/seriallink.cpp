@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -38,20 +39,25 @@ QString busyText(int error)
     return systemText(error) + QStringLiteral(" (in use by another program)");
 }
 
-// EACCES with the group that may open the device, so that the operator knows which
-// group to join (dialout on most systems).
+// EACCES with who may open the device, so that the operator knows which group to
+// join (dialout on most systems).
 QString permissionText(const QString &device, int error)
 {
-    QString text = systemText(error);
-    struct stat info
-    {};
+    const QString text = systemText(error);
+    struct stat info = {};
     if (::stat(QFile::encodeName(device).constData(), &info) != 0)
         return text;
-    const ::group *owner = ::getgrgid(info.st_gid);
-    const QString group =
-        owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(info.st_gid);
-    return text + QStringLiteral(" (the user must be in the group \"%1\" that owns the device)")
-                      .arg(group);
+    constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+    if ((info.st_mode & kGroupReadWrite) == kGroupReadWrite) {
+        const ::group *group = ::getgrgid(info.st_gid);
+        return text + QStringLiteral(" (the user must be in the group \"%1\" that owns the device)")
+                          .arg(group ? QString::fromLocal8Bit(group->gr_name)
+                                     : QString::number(info.st_gid));
+    }
+    const ::passwd *owner = ::getpwuid(info.st_uid);
+    return text +
+           QStringLiteral(" (only its owner \"%1\" may open the device)")
+               .arg(owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(info.st_uid));
 }
 #endif
 
@@ -87,8 +93,7 @@ Outcome SerialLink::open(const LineSettings &line, const CommControl::FixedSetup
         m_port.close();
         return cannotOpen(busyText(error == EWOULDBLOCK ? EBUSY : error));
     }
-    struct stat info
-    {};
+    struct stat info = {};
     m_pseudoTerminal = ::fstat(int(m_port.handle()), &info) == 0 &&
                        major(info.st_rdev) >= kPtyFirstMajor &&
                        major(info.st_rdev) <= kPtyLastMajor;
@@ -212,8 +217,7 @@ QString SerialLink::whyOpenFailed() const
 bool SerialLink::deviceRemoved() const
 {
 #ifdef Q_OS_UNIX
-    struct stat info
-    {};
+    struct stat info = {};
     return ::stat(QFile::encodeName(m_device).constData(), &info) != 0;
 #else
     return false;
