@@ -16,8 +16,9 @@ TcpLink::TcpLink(QString address, QObject *parent)
 // Connecting waits for the connection, at most kConnectTimeout, without turning the
 // event loop: the panel's handlers run one at a time and must not find the port half
 // open, nor run again in the middle of the one that opens it. The window stands
-// still meanwhile, which a refused connection or a host on the local network keeps
-// short; only an unreachable host takes the whole time-out.
+// still meanwhile; a refused connection or a host on the local network keeps that
+// short, an unreachable host takes the whole time-out, and a host name is looked up
+// first, in the resolver's own time (a numeric address skips that).
 Outcome TcpLink::open(const LineSettings &, const CommControl::FixedSetup &setup)
 {
     close();
