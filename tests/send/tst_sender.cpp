@@ -77,6 +77,9 @@ void SenderTest::eachReplyIsShownAndDecoded_data()
                                 << QStringList{"TXD  C R 3 CR ", "RXD  1 2 3 4 5 CR ",
                                                "STATUS 1 2 3 4 5 CR  Hour Use"}
                                 << 0;
+    QTest::newRow("noise after the end")
+        << QByteArray("CR0") << QByteArray() << QByteArray("00\r\x7f")
+        << QStringList{"TXD  C R 0 CR ", "RXD  0 0 CR ? ", "STATUS Power ON"} << 0;
     QTest::newRow("unlisted status") << QByteArray("CR0") << QByteArray() << QByteArray("99\r")
                                      << QStringList{"TXD  C R 0 CR ", "RXD  9 9 CR "} << 0;
     QTest::newRow("silence") << QByteArray("C01") << QByteArray() << QByteArray()
@@ -86,8 +89,12 @@ void SenderTest::eachReplyIsShownAndDecoded_data()
         << QStringList{"TXD  A F F F C 0 1 CR ", "RXD  (sent to all, no reply expected)"} << 0;
     QTest::newRow("half a query reply") << QByteArray("CR0") << QByteArray() << QByteArray("0")
                                         << QStringList{"TXD  C R 0 CR ", "RXD  0 "} << 1;
-    QTest::newRow("action answered oddly") << QByteArray("C0B") << QByteArray() << QByteArray("?")
-                                           << QStringList{"TXD  C 0 B CR ", "RXD  ? "} << 0;
+    QTest::newRow("action answered without acknowledgement")
+        << QByteArray("C0B") << QByteArray() << QByteArray("80\r")
+        << QStringList{"TXD  C 0 B CR ", "RXD  8 0 CR "} << 1;
+    QTest::newRow("broadcast answered by noise")
+        << QByteArray("C0B") << QByteArray("AFFF") << QByteArray("\x01")
+        << QStringList{"TXD  A F F F C 0 B CR ", "RXD  ? "} << 0;
 }
 
 void SenderTest::eachReplyIsShownAndDecoded()

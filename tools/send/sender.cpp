@@ -85,9 +85,9 @@ void Sender::received()
 
 bool Sender::replyComplete() const
 {
-    if (m_reply.endsWith(kCr))
-        return true;
-    return !isQuery(m_current->code) && m_reply.endsWith(kAck);
+    // Contained rather than last: a stray byte on the line after the end of the reply
+    // must not hide that end.
+    return m_reply.contains(isQuery(m_current->code) ? kCr : kAck);
 }
 
 void Sender::timedOut()
@@ -95,18 +95,16 @@ void Sender::timedOut()
     m_timeout->setEnabled(false);
     if (!m_current)
         return;
-    const bool silent = m_reply.isEmpty();
-    if (silent && m_plan.broadcast()) {
+    if (m_reply.isEmpty() && m_plan.broadcast()) {
         m_out << "RXD  (sent to all, no reply expected)" << Qt::endl;
-    } else if (silent) {
+    } else if (m_reply.isEmpty()) {
         m_out << "RXD  X X X X" << Qt::endl;
         m_err << "tarn-send: " << m_current->word << ": no reply within " << m_plan.timeout.count()
               << " ms" << Qt::endl;
         m_exitCode = kReplyMissing;
     } else {
         printReply(false);
-        // An action's reply counts once anything came back; a query's must be whole.
-        if (isQuery(m_current->code)) {
+        if (!m_plan.broadcast()) {
             m_err << "tarn-send: " << m_current->word << ": incomplete reply within "
                   << m_plan.timeout.count() << " ms" << Qt::endl;
             m_exitCode = kReplyMissing;

@@ -32,15 +32,15 @@ struct SendPlan
 
 // Sends the commands of a plan one at a time on port 1 of a serial control: builds each
 // frame, writes it, and waits for the reply until it is complete or the reply time-out
-// fires. A query's reply is complete when it ends with a carriage return; any other reply
-// when it ends with an acknowledgement or a carriage return. Prints every frame and reply
-// in the monitor rendering, and the STATUS text of a query's reply.
+// fires. A query's reply is complete once a carriage return has come, an action's once its
+// acknowledgement has come. Prints every frame and reply in the monitor rendering, and the
+// STATUS text of a query's reply.
 //
-// A command that meets silence or an incomplete reply is reported on the error stream and
-// the next one is sent all the same. Frames to every projector ("AFFF") get no answer on a
-// shared line, so their silence is no failure; they wait the time-out to let the
-// projectors act before the next frame. A port that cannot be opened, a failed write or a
-// port that fails on its own ends the run at once.
+// A command that meets silence or an incomplete reply by the time-out is reported on the
+// error stream, and the next one is sent all the same. Frames to every projector ("AFFF")
+// get no answer on a shared line, so their silence is no failure; they wait the time-out
+// to let the projectors act before the next frame. A port that cannot be opened, a failed
+// write or a port that fails on its own ends the run at once.
 class Sender : public QObject
 {
     Q_OBJECT
