@@ -25,40 +25,28 @@ void SendNamesTest::aWordSendsTheCodeOfItsButton_data()
     QTest::addColumn<QByteArray>("code");
 
     QTest::newRow("power on") << "power-on" << QByteArray("C00");
-    QTest::newRow("power off") << "power-off" << QByteArray("C01");
     QTest::newRow("input 1") << "input-1" << QByteArray("C05");
-    QTest::newRow("input 4") << "input-4" << QByteArray("C08");
     QTest::newRow("sound mute") << "sound-mute-on" << QByteArray("C0B");
-    QTest::newRow("no show") << "no-show-off" << QByteArray("C0E");
-    QTest::newRow("freeze") << "freeze-on" << QByteArray("C43");
-    QTest::newRow("av size") << "av-size-regular" << QByteArray("C0F");
     QTest::newRow("menu") << "menu-on" << QByteArray("C1C");
     QTest::newRow("a-image") << "a-image" << QByteArray("C89");
     QTest::newRow("display clear") << "display-clear" << QByteArray("C1E");
-    QTest::newRow("four lamps") << "lamp-select-4-lamp" << QByteArray("C70");
     QTest::newRow("lamps 1-4") << "lamp-select-1-4" << QByteArray("C71");
     QTest::newRow("status") << "status" << QByteArray("CR0");
     QTest::newRow("lamp time") << "l-time" << QByteArray("CR3");
     QTest::newRow("pc type") << "pc-type" << QByteArray("CR9");
-    QTest::newRow("setting 2") << "setting-2" << QByteArray("CRA");
     QTest::newRow("volume up") << "vol-up" << QByteArray("C09");
-    QTest::newRow("volume down") << "vol-down" << QByteArray("C0A");
     QTest::newRow("arrow up") << "up" << QByteArray("C3C");
-    QTest::newRow("arrow left") << "left" << QByteArray("C3B");
     QTest::newRow("select") << "select" << QByteArray("C3F");
     QTest::newRow("zoom") << "zoom-up" << QByteArray("C47");
-    QTest::newRow("focus") << "focus-down" << QByteArray("C4A");
     QTest::newRow("digital zoom") << "d-zoom-up" << QByteArray("C30");
     QTest::newRow("keystone") << "keystone-down" << QByteArray("C8F");
     QTest::newRow("lens shift up") << "lens-shift-up" << QByteArray("C5D");
-    QTest::newRow("lens shift right") << "lens-shift-right" << QByteArray("C60");
     QTest::newRow("alias lamp-time") << "lamp-time" << QByteArray("CR3");
     QTest::newRow("alias lamp-mode") << "lamp-mode" << QByteArray("CR7");
     QTest::newRow("alias cursor") << "cursor" << QByteArray("C4F");
     QTest::newRow("upper-case name") << "Power-ON" << QByteArray("C00");
     QTest::newRow("raw action") << "C8F" << QByteArray("C8F");
     QTest::newRow("raw query") << "CRA" << QByteArray("CRA");
-    QTest::newRow("raw unknown query") << "CRZ" << QByteArray("CRZ");
 }
 
 void SendNamesTest::aWordSendsTheCodeOfItsButton()
@@ -111,21 +99,16 @@ void SendNamesTest::wordsThatNameNoButtonAreRejected_data()
 
     QTest::newRow("empty") << "";
     QTest::newRow("group alone") << "power";
-    QTest::newRow("no dash") << "poweron";
     QTest::newRow("trailing dash") << "power-on-";
     QTest::newRow("caption symbol") << "vol-+";
     QTest::newRow("no such input") << "input-5";
     QTest::newRow("lower-case code") << "c00";
     QTest::newRow("not hex") << "C0G";
-    QTest::newRow("lower-case hex") << "C0a";
     QTest::newRow("short code") << "C0";
     QTest::newRow("long code") << "C000";
     QTest::newRow("query without letter") << "CR";
-    QTest::newRow("long query") << "CR00";
     QTest::newRow("lower-case query") << "CRa";
     QTest::newRow("carriage return") << "CR\r";
-    QTest::newRow("punctuation") << "CR-";
-    QTest::newRow("space") << "C 0";
 }
 
 void SendNamesTest::wordsThatNameNoButtonAreRejected()
