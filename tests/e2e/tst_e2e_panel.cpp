@@ -1,5 +1,6 @@
 // The whole panel against the projector simulator on a pseudo-terminal.
 #include "app/program.h"
+#include "modalwatcher.h"
 #include "simprocess.h"
 
 #include <QAbstractButton>
@@ -37,6 +38,9 @@ private slots:
     void aSilentProjectorIsMarkedMissing();
     void aReplyInSingleBytesDecodesAsAWholeOne();
     void aMissingDeviceStillOpensTheWindowAndSaysWhy();
+
+private:
+    ModalWatcher m_boxes; // a box left open would stall the test
 };
 
 void EndToEndPanelTest::aStatusClickReachesTheProjectorAndItsAnswerIsDecoded()
