@@ -43,7 +43,7 @@ QString busyText(int error)
 // join (dialout on most systems).
 QString permissionText(const QString &device, int error)
 {
-    const QString text = systemText(error);
+    QString text = systemText(error);
     struct stat info = {};
     if (::stat(QFile::encodeName(device).constData(), &info) != 0)
         return text;
@@ -193,7 +193,7 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
 // system directly tells busy, not found and not allowed apart.
 QString SerialLink::whyOpenFailed() const
 {
-    const QString portReason = m_port.errorString();
+    QString portReason = m_port.errorString();
 #ifdef Q_OS_UNIX
     if (m_port.error() != QSerialPort::PermissionError)
         return portReason;
