@@ -6,11 +6,14 @@ set -euo pipefail
 build=${1:-build}
 bin="$build/bin"
 link="$build/sim-com1"
+log="$build/sim.log"
+rm -f "$link"
 
-"$bin/tarn-sim" --link "$link" > "$build/sim.log" 2>&1 &
+"$bin/tarn-sim" --link "$link" > "$log" 2>&1 &
 sim=$!
 trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+# Ready once it has printed its device (a link left by an earlier run says nothing).
+for _ in $(seq 50); do [ -s "$log" ] && [ -e "$link" ] && break; sleep 0.1; done
 [ -e "$link" ] || { echo "The simulator did not start; see $build/sim.log" >&2; exit 1; }
 echo "Simulated projectors on $(head -n1 "$build/sim.log") (linked as $link)"
 

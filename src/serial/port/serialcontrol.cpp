@@ -1,5 +1,7 @@
 #include "serialcontrol.h"
 
+#include <QDir>
+
 #include "seriallink.h"
 #include "tcplink.h"
 
@@ -10,9 +12,15 @@ const QString kTcpScheme = QStringLiteral("tcp://");
 
 QString deviceForPort(int number)
 {
-    const QByteArray mapped = qgetenv(QByteArray("TARN_COM") + QByteArray::number(number));
-    if (!mapped.isEmpty())
-        return QString::fromLocal8Bit(mapped);
+    const QString mapped = qEnvironmentVariable("TARN_COM" + QByteArray::number(number));
+    if (!mapped.isEmpty()) {
+        // A relative path ("build/com1", "./link") means the file it names from here; the
+        // serial port would otherwise look for it under /dev.
+        if (!mapped.startsWith(QLatin1StringView("tcp://")) && mapped.contains(u'/') &&
+            QDir::isRelativePath(mapped))
+            return QDir::cleanPath(QDir::current().absoluteFilePath(mapped));
+        return mapped;
+    }
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(number);
 #else
