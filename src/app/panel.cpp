@@ -1,6 +1,8 @@
 #include "app/panel.h"
 
 #include "commands/catalogue.h"
+#include "serial/speeds.h"
+#include "traffic/addressing.h"
 
 #include <QScopedValueRollback>
 
@@ -103,75 +105,28 @@ void Panel::click(QStringView control)
         return;
     }
 
+    // The controls with a click behaviour of their own.
     struct Special
     {
         QStringView control;
-        void (*run)(Panel &);
+        void (Panel::*run)();
     };
-    // The controls with a click behaviour of their own.
     static constexpr std::array kSpecial = {
-        Special{u"Command34",
-                [](Panel &p) {
-                    p.Command34_Click();
-                }},
-        Special{u"Command16",
-                [](Panel &p) {
-                    p.dispatch(Cause::Operator, [&] { return p.Command16_Click(); });
-                }},
-        Special{u"Command33",
-                [](Panel &p) {
-                    p.Command33_Click();
-                }},
-        Special{u"Option1",
-                [](Panel &p) {
-                    p.Option1_Click();
-                }},
-        Special{u"Option2",
-                [](Panel &p) {
-                    p.Option2_Click();
-                }},
-        Special{u"Option9",
-                [](Panel &p) {
-                    p.dispatch(Cause::Operator, [&] {
-                        return p.chooseSpeed(QStringLiteral("Option9"),
-                                             QStringLiteral("19200,N,8,1"));
-                    });
-                }},
-        Special{u"Option10",
-                [](Panel &p) {
-                    p.dispatch(Cause::Operator, [&] {
-                        return p.chooseSpeed(QStringLiteral("Option10"),
-                                             QStringLiteral("9600,N,8,1"));
-                    });
-                }},
-        Special{u"Option3",
-                [](Panel &p) {
-                    p.choosePjSelect(QStringLiteral("Option3"), {});
-                }},
-        Special{u"Option4",
-                [](Panel &p) {
-                    p.choosePjSelect(QStringLiteral("Option4"), "AFFF");
-                }},
-        Special{u"Option5",
-                [](Panel &p) {
-                    p.choosePjSelect(QStringLiteral("Option5"), "A001");
-                }},
-        Special{u"Option6",
-                [](Panel &p) {
-                    p.choosePjSelect(QStringLiteral("Option6"), "A002");
-                }},
-        Special{u"Option7",
-                [](Panel &p) {
-                    p.choosePjSelect(QStringLiteral("Option7"), "A003");
-                }},
-        Special{u"Option8",
-                [](Panel &p) {
-                    p.choosePjSelect(QStringLiteral("Option8"), "A004");
-                }},
+        Special{u"Command34", &Panel::Command34_Click},
+        Special{u"Command16", &Panel::Command16_Click},
+        Special{u"Command33", &Panel::Command33_Click},
+        Special{u"Option1", &Panel::Option1_Click},
+        Special{u"Option2", &Panel::Option2_Click},
     };
-    const auto it = std::ranges::find(kSpecial, control, &Special::control);
-    if (it != kSpecial.end())
-        it->run(*this);
+    if (const auto it = std::ranges::find(kSpecial, control, &Special::control);
+        it != kSpecial.end()) {
+        (this->*it->run)();
+    } else if (const SpeedOption *speed = findRow(kSpeedOptions, &SpeedOption::option, control)) {
+        dispatch(Cause::Operator, [&] { return chooseSpeed(*speed); });
+    } else if (const PjSelectOption *pj =
+                   findRow(kPjSelectOptions, &PjSelectOption::option, control)) {
+        choosePjSelect(*pj);
+    }
 }
 
 void Panel::press(QStringView control)
@@ -225,8 +180,10 @@ void Panel::Form_Load(QSize screenTwips)
         return m_port.setPortOpen(true);
     }());
 
-    // Selecting "COM1" from code runs its click: the port ends open on COM1.
-    Option1_Click(Reopen::IfWasOpen);
+    // Selecting "COM1" from code runs its click: the port ends open on COM1. It reopens
+    // only what start-up opened; a port that failed to open stays closed until chosen.
+    setOption(&ViewState::portOption, QStringLiteral("Option1"));
+    portSwitch(1, 2, Reopen::IfWasOpen);
 }
 
 void Panel::Form_KeyDown(int keyCode, int shiftState)
@@ -250,13 +207,12 @@ void Panel::Command34_Click()
     m_timer3.setEnabled(true);
 }
 
-Outcome Panel::Command16_Click()
+void Panel::Command16_Click()
 {
     // "END" ends the program whatever the port says; a failure to close is still
     // reported before the window goes.
-    Outcome closed = m_port.setPortOpen(false);
+    report(Cause::Operator, m_port.setPortOpen(false));
     emit quitRequested();
-    return closed;
 }
 
 void Panel::setHeight(int twips)

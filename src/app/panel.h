@@ -15,6 +15,8 @@ namespace tarn {
 
 struct HoldButton;
 struct OneShotButton;
+struct PjSelectOption;
+struct SpeedOption;
 
 // The window's state, from start-up until the program ends; nothing is kept between runs.
 struct WindowState
@@ -135,19 +137,19 @@ private:
     void Form_Load(QSize screenTwips);
     void Form_KeyDown(int keyCode, int shiftState);
     void Command34_Click();
-    Outcome Command16_Click();
+    void Command16_Click();
 
     // Port configuration and reception.
     void Command33_Click();
     void Timer3_Timer();
-    void Option1_Click(Reopen reopen = Reopen::Always);
+    void Option1_Click();
     void Option2_Click();
     void portSwitch(int chosen, int fallback, Reopen reopen);
-    Outcome chooseSpeed(const QString &optionName, const QString &settings);
+    Outcome chooseSpeed(const SpeedOption &speed);
     Outcome MSComm1_OnComm();
 
     // Command frames, transmission and the traffic monitor.
-    void choosePjSelect(const QString &optionName, const QByteArray &prefix);
+    void choosePjSelect(const PjSelectOption &pj);
     Outcome send(QLatin1StringView code);
     Outcome Hyouji(const QByteArray &data, quint8 mode);
     void Timer2_Timer();

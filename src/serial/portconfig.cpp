@@ -1,6 +1,8 @@
 // The "COM" frame: port number and speed.
 #include "app/panel.h"
 
+#include "serial/speeds.h"
+
 namespace tarn {
 
 void Panel::Command33_Click()
@@ -17,10 +19,10 @@ void Panel::Timer3_Timer()
     m_timer3.setEnabled(false);
 }
 
-void Panel::Option1_Click(Reopen reopen)
+void Panel::Option1_Click()
 {
     setOption(&ViewState::portOption, QStringLiteral("Option1"));
-    portSwitch(1, 2, reopen);
+    portSwitch(1, 2, Reopen::Always);
 }
 
 void Panel::Option2_Click()
@@ -59,10 +61,10 @@ void Panel::portSwitch(int chosen, int fallback, Reopen reopen)
     (void)m_port.setCommPort(fallback); // a failure here is of no further interest
 }
 
-Outcome Panel::chooseSpeed(const QString &optionName, const QString &settings)
+Outcome Panel::chooseSpeed(const SpeedOption &speed)
 {
-    setOption(&ViewState::speedOption, optionName);
-    m_state.PortSettings = settings;
+    setOption(&ViewState::speedOption, speed.option.toString());
+    m_state.PortSettings = speed.settings.toString();
     if (auto r = m_port.setSettings(m_state.PortSettings); !r)
         return r;
     setFrame8Visible(false);

@@ -2,6 +2,7 @@
 #include "app/panel.h"
 
 #include "replies/decoding.h"
+#include "traffic/addressing.h"
 #include "traffic/rendering.h"
 
 namespace tarn {
@@ -11,10 +12,10 @@ constexpr char kCr = '\r';
 const QString kNoReply = QStringLiteral(" X X X X");
 } // namespace
 
-void Panel::choosePjSelect(const QString &optionName, const QByteArray &prefix)
+void Panel::choosePjSelect(const PjSelectOption &pj)
 {
-    setOption(&ViewState::pjOption, optionName);
-    m_state.PjPrefix = prefix;
+    setOption(&ViewState::pjOption, pj.option.toString());
+    m_state.PjPrefix = pj.prefix.toByteArray();
 }
 
 // Builds the frame for code with the prefix of this moment and transmits it.

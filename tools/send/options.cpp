@@ -1,6 +1,8 @@
 #include "options.h"
 
 #include "commandnames.h"
+#include "serial/speeds.h"
+#include "traffic/addressing.h"
 
 #include <array>
 
@@ -11,29 +13,18 @@ using namespace std::chrono_literals;
 
 constexpr qint64 kMaxTimeoutMs = 60'000;
 
-struct Address
+// The words --address takes: "single" and "all", and the projector numbers with or without
+// their leading zeros, all from the panel's own "PJ Select" group.
+const PjSelectOption *addressFor(const QString &word)
 {
-    QStringView word;
-    QByteArrayView prefix;
-};
-
-constexpr std::array kAddresses = {
-    Address{u"single", ""},  Address{u"all", "AFFF"}, Address{u"1", "A001"},
-    Address{u"2", "A002"},   Address{u"3", "A003"},   Address{u"4", "A004"},
-    Address{u"001", "A001"}, Address{u"002", "A002"}, Address{u"003", "A003"},
-    Address{u"004", "A004"},
-};
-
-struct Speed
-{
-    QStringView word;
-    QStringView settings;
-};
-
-constexpr std::array kSpeeds = {
-    Speed{u"19200", u"19200,N,8,1"},
-    Speed{u"9600", u"9600,N,8,1"},
-};
+    for (const PjSelectOption &pj : kPjSelectOptions) {
+        const QString caption = pj.caption.toString().toLower();
+        if (word == caption || (pj.prefix.size() == 4 && pj.prefix != "AFFF" &&
+                                word == QString::number(caption.toInt())))
+            return &pj;
+    }
+    return nullptr;
+}
 
 // Stores the value of one option; a text is the reason it is not usable.
 QString store(Options &options, QStringView option, const QString &value)
@@ -43,15 +34,15 @@ QString store(Options &options, QStringView option, const QString &value)
             return QStringLiteral("--port needs a device");
         options.port = value;
     } else if (option == u"speed") {
-        const auto it = std::ranges::find(kSpeeds, value, &Speed::word);
-        if (it == kSpeeds.end())
+        const SpeedOption *speed = findRow(kSpeedOptions, &SpeedOption::caption, value);
+        if (!speed)
             return QStringLiteral("bad speed '%1': use 19200 or 9600").arg(value);
-        options.plan.settings = it->settings.toString();
+        options.plan.settings = speed->settings.toString();
     } else if (option == u"address") {
-        const auto it = std::ranges::find(kAddresses, value.toLower(), &Address::word);
-        if (it == kAddresses.end())
+        const PjSelectOption *pj = addressFor(value.toLower());
+        if (!pj)
             return QStringLiteral("bad address '%1': use single, all or 1 to 4").arg(value);
-        options.plan.prefix = it->prefix.toByteArray();
+        options.plan.prefix = pj->prefix.toByteArray();
     } else if (option == u"timeout") {
         bool ok = false;
         const qint64 ms = value.toLongLong(&ok);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QStringView>
+#include <algorithm>
+#include <array>
+
+namespace tarn {
+
+// The "PJ Select" group: which projectors a frame is for, by the prefix put before its
+// code. "SINGLE" talks to the one projector on the line, "ALL" to every projector, the
+// numbers to one of four addressed ones.
+struct PjSelectOption
+{
+    QStringView option;  // designer name of the option button
+    QStringView caption; // as on the button
+    QByteArrayView prefix;
+};
+
+inline constexpr std::array kPjSelectOptions = {
+    PjSelectOption{u"Option3", u"SINGLE", ""},  PjSelectOption{u"Option4", u"ALL", "AFFF"},
+    PjSelectOption{u"Option5", u"001", "A001"}, PjSelectOption{u"Option6", u"002", "A002"},
+    PjSelectOption{u"Option7", u"003", "A003"}, PjSelectOption{u"Option8", u"004", "A004"},
+};
+
+template<typename Row, std::size_t N>
+const Row *findRow(const std::array<Row, N> &rows, QStringView Row::*column, QStringView value)
+{
+    const auto it = std::ranges::find(rows, value, column);
+    return it == rows.end() ? nullptr : &*it;
+}
+
+} // namespace tarn
