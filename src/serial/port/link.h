@@ -5,6 +5,7 @@
 #include "serial/outcome.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QObject>
 #include <QString>
 
@@ -44,6 +45,17 @@ protected:
     Outcome cannotWrite(const QString &reason) const
     {
         return Outcome::failure(QStringLiteral("Cannot write to %1: %2").arg(name(), reason));
+    }
+    // The transfer itself, the same on every kind of device.
+    Outcome writeTo(QIODevice &device, const QByteArray &data) const
+    {
+        if (device.write(data) != data.size())
+            return cannotWrite(device.errorString());
+        return {};
+    }
+    static QByteArray readFrom(QIODevice &device, qint64 maxSize)
+    {
+        return maxSize > 0 ? device.read(maxSize) : device.readAll();
     }
     // Reports a lost line: the description the operator sees.
     void reportLost(const QString &reason)

@@ -145,14 +145,12 @@ qint64 SerialLink::waiting()
 
 Outcome SerialLink::write(const QByteArray &data)
 {
-    if (m_port.write(data) != data.size())
-        return cannotWrite(m_port.errorString());
-    return {};
+    return writeTo(m_port, data);
 }
 
 QByteArray SerialLink::read(qint64 maxSize)
 {
-    return maxSize > 0 ? m_port.read(maxSize) : m_port.readAll();
+    return readFrom(m_port, maxSize);
 }
 
 void SerialLink::onReadyRead()

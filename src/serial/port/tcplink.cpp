@@ -54,14 +54,12 @@ void TcpLink::close()
 
 Outcome TcpLink::write(const QByteArray &data)
 {
-    if (m_socket.write(data) != data.size())
-        return cannotWrite(m_socket.errorString());
-    return {};
+    return writeTo(m_socket, data);
 }
 
 QByteArray TcpLink::read(qint64 maxSize)
 {
-    return maxSize > 0 ? m_socket.read(maxSize) : m_socket.readAll();
+    return readFrom(m_socket, maxSize);
 }
 
 void TcpLink::onError(QAbstractSocket::SocketError error)
