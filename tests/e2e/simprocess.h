@@ -21,8 +21,9 @@ inline bool waitFor(const std::function<bool()> &done, int milliseconds)
     return done();
 }
 
-// The projector simulator as a child process on a pseudo-terminal, with the lines it
-// logs ("< frame" for every frame it receives, "> reply" for every reply it sends).
+// The projector simulator as a child process, on a pseudo-terminal reached through a link or,
+// given "--tcp", on a local TCP port; with the lines it logs ("< frame" for every frame it
+// receives, "> reply" for every reply it sends).
 class SimProcess
 {
 public:
@@ -33,8 +34,10 @@ public:
     bool start()
     {
         m_lines.clear();
+        const bool tcp = m_arguments.contains(QStringLiteral("--tcp"));
         m_process.setProgram(qEnvironmentVariable("TARN_BIN") + QStringLiteral("/tarn-sim"));
-        m_process.setArguments(QStringList{QStringLiteral("--link"), link()} + m_arguments);
+        m_process.setArguments(
+            (tcp ? QStringList() : QStringList{QStringLiteral("--link"), link()}) + m_arguments);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process, [this] {
             while (m_process.canReadLine())
@@ -43,17 +46,20 @@ public:
         m_process.start();
         if (!m_process.waitForStarted(5000))
             return false;
-        return waitFor([this] { return !m_lines.isEmpty() && QFileInfo::exists(link()); }, 5000);
+        return waitFor([&] { return !m_lines.isEmpty() && (tcp || QFileInfo::exists(link())); },
+                       5000);
     }
 
-    void stop()
+    // Ends it as a service manager would; true if it then exited cleanly.
+    bool stop()
     {
         if (m_process.state() == QProcess::NotRunning)
-            return;
+            return false;
         m_process.terminate();
         if (!m_process.waitForFinished(3000))
             m_process.kill(), m_process.waitForFinished(3000);
         QObject::disconnect(&m_process, nullptr, nullptr, nullptr);
+        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
     }
 
     void kill()
@@ -64,6 +70,12 @@ public:
     }
 
     QString device() const { return m_lines.value(0); }
+    // Where a client reaches it: the link, or the TCP address it printed.
+    QString address() const { return device().startsWith(u"tcp://") ? device() : link(); }
+    bool logs(const QString &line) const
+    {
+        return waitFor([&] { return m_lines.contains(line); }, 5000);
+    }
     QString link() const { return m_dir.filePath(QStringLiteral("com")); }
     const QStringList &lines() const { return m_lines; }
     qsizetype count(const QString &line) const { return m_lines.count(line); }

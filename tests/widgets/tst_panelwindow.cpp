@@ -1,10 +1,9 @@
 // The panel's window against its design: every control, its place and looks, the views,
 // the focus chain, and how the operator's mouse and keys reach the panel.
 #include "app/panel.h"
-#include "fakeport.h"
 #include "look.h"
+#include "panelrig.h"
 #include "panelwindow.h"
-#include "virtualclock.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -162,20 +161,12 @@ const QStringList kDataView = {"Frame9",    "Label9",    "Label11",   "Label10",
 const QStringList kLowest = {"Frame11", "Command12", "Command38"}; // cut off in the data view
 const QStringList kPjSelect = {"Label21", "Option3", "Option4", "Option5",
                                "Option6", "Option7", "Option8"};
-// The port frame, hidden until "COM" is clicked.
 const QStringList kPortFrame = {"Frame8", "Option1", "Option2", "Frame13", "Option9", "Option10"};
 
 QColor fromBgr(quint32 bgr)
 {
     return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
 }
-
-class RecordingBox final : public WarningBox
-{
-public:
-    void showWarning(const QString &text) override { texts << text; }
-    QStringList texts;
-};
 
 // Counts the key presses that reach one control.
 class KeySpy final : public QObject
@@ -191,21 +182,18 @@ public:
 };
 
 // A started panel in its shown, active window, on a fake port and a virtual clock.
-struct Rig
+struct Rig : test::PanelRig
 {
-    test::FakePort port;
-    test::VirtualClock clock;
-    RecordingBox box;
-    Panel panel{port, clock, box};
     PanelWindow window{panel};
 
-    Rig()
+    Rig() : PanelRig(false)
     {
-        panel.start(QSize(1920 * 15, 1080 * 15));
+        start();
         window.show();
         QApplication::setActiveWindow(&window);
     }
     QWidget *at(const QString &name) const { return window.control(name); }
+    QString text(const QString &name) const { return at(name)->property("text").toString(); }
     QPoint centreOf(const QString &name) const
     {
         QWidget *w = at(name);
@@ -217,6 +205,7 @@ struct Rig
     {
         QTest::mouseClick(handle(), Qt::LeftButton, {}, centreOf(name));
     }
+    bool checked(const char *name) { return qobject_cast<QRadioButton *>(at(name))->isChecked(); }
 };
 
 } // namespace
@@ -241,30 +230,15 @@ private slots:
         QWidget *w = rig.at(row.name);
         QVERIFY(w);
         QCOMPARE(w->objectName(), QString(row.name));
-
-        QString caption;
-        switch (row.kind) {
-        case C:
-            QVERIFY(qobject_cast<QPushButton *>(w));
-            caption = static_cast<QPushButton *>(w)->text();
-            break;
-        case O:
-            QVERIFY(qobject_cast<QRadioButton *>(w));
-            caption = static_cast<QRadioButton *>(w)->text();
-            break;
-        case L:
-            QVERIFY(qobject_cast<QLabel *>(w));
-            caption = static_cast<QLabel *>(w)->text();
-            break;
-        default:
-            QVERIFY(qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w));
-            break;
-        }
-        QCOMPARE(caption, QString::fromUtf8(row.caption ? row.caption : ""));
+        const char *kClass = row.kind == C   ? "QPushButton"
+                             : row.kind == O ? "QRadioButton"
+                             : row.kind == L ? "QLabel"
+                                             : "QFrame";
+        QVERIFY(w->inherits(kClass) && (row.kind == L || !w->inherits("QLabel")));
+        QCOMPARE(rig.text(row.name), QString::fromUtf8(row.caption ? row.caption : ""));
 
         // Every edge lies on the pixel nearest to its designed place: within half a pixel.
-        const QRect px = w->geometry();
-        const QRect &tw = row.twips;
+        const QRect px = w->geometry(), &tw = row.twips;
         const int edges[4][2] = {{px.left() * 15, tw.left()},
                                  {px.top() * 15, tw.top()},
                                  {(px.left() + px.width()) * 15, tw.left() + tw.width()},
@@ -279,10 +253,9 @@ private slots:
         Rig rig;
         QStringList inFrames;
         for (const auto &[frame, children] : kFrames) {
-            for (const QString &child : children) {
+            for (const QString &child : children)
                 QCOMPARE(rig.at(child)->parentWidget()->objectName(), frame);
-                inFrames << child;
-            }
+            inFrames += children;
         }
         for (const Designed &row : kDesign) {
             if (!inFrames.contains(row.name))
@@ -335,7 +308,6 @@ private slots:
         QTest::newRow("POWER label") << "Label1" << 0x000000C0u;
         QTest::newRow("STATUS line") << "Label22" << 0x000000FFu;
         QTest::newRow("TXD line") << "Label11" << 0x00000000u;
-        QTest::newRow("VOL label") << "Label3" << 0x00000000u;
         QTest::newRow("POWER ON") << "Command17" << 0x00000000u;
     }
 
@@ -351,26 +323,18 @@ private slots:
     void fontsStandInForTheDesignedFaces_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("family");
         QTest::addColumn<double>("points");
+        QTest::addColumn<QString>("family");
         QTest::addColumn<bool>("bold");
-        QTest::newRow("monospaced") << "Command6"
-                                    << "IPAGothic" << 9.0 << false;
-        QTest::newRow("proportional bold") << "Command17"
-                                           << "IPAPGothic" << 9.0 << true;
-        QTest::newRow("display line") << "Label11"
-                                      << "IPAPGothic" << 9.75 << true;
-        QTest::newRow("query") << "Command44"
-                               << "IPAGothic" << 8.25 << true;
-        QTest::newRow("lens shift") << "Command59"
-                                    << "IPAPGothic" << 7.5 << false;
+        QTest::newRow("monospaced") << "Command6" << 9.0 << "IPAGothic" << false;
+        QTest::newRow("proportional bold") << "Command17" << 9.0 << "IPAPGothic" << true;
+        QTest::newRow("display line") << "Label11" << 9.75 << "IPAPGothic" << true;
+        QTest::newRow("query") << "Command44" << 8.25 << "IPAGothic" << true;
+        QTest::newRow("lens shift") << "Command59" << 7.5 << "IPAPGothic" << false;
         // Without a font of their own: the frame's, or the window's.
-        QTest::newRow("in a frame") << "Label1"
-                                    << "IPAPGothic" << 9.0 << false;
-        QTest::newRow("in a frame in a frame") << "Option9"
-                                               << "IPAPGothic" << 9.0 << false;
-        QTest::newRow("on the window") << "Command16"
-                                       << "IPAGothic" << 9.0 << true;
+        QTest::newRow("in a frame") << "Label1" << 9.0 << "IPAPGothic" << false;
+        QTest::newRow("in a frame in a frame") << "Option9" << 9.0 << "IPAPGothic" << false;
+        QTest::newRow("on the window") << "Command16" << 9.0 << "IPAGothic" << true;
     }
 
     void fontsStandInForTheDesignedFaces()
@@ -403,16 +367,12 @@ private slots:
                 focusable.push_back(row);
         }
         std::ranges::sort(focusable, {}, &Designed::tab);
-        QStringList expected;
+        QStringList expected, walked;
         for (const Designed &row : focusable)
             expected << row.name;
-
         rig.at(expected.first())->setFocus();
-        QStringList walked = {QApplication::focusWidget()->objectName()};
-        for (qsizetype i = 1; i < expected.size() + 1; ++i) {
-            QTest::keyClick(rig.handle(), Qt::Key_Tab);
+        for (qsizetype i = 0; i <= expected.size(); ++i, QTest::keyClick(rig.handle(), Qt::Key_Tab))
             walked << QApplication::focusWidget()->objectName();
-        }
         QCOMPARE(walked, expected + QStringList{expected.first()});
     }
 
@@ -440,22 +400,19 @@ private slots:
             rig.ctrlJ();
         for (int i = 0; i < command34Clicks; ++i)
             rig.panel.click(u"Command34");
-
-        QCOMPARE(rig.window.height(), clientHeight);
-        QCOMPARE(rig.window.width(), 633);
+        QCOMPARE(rig.window.size(), QSize(633, clientHeight));
 
         const QStringList beyondCompact = kPortFrame + kDataView + kLowest + kPjSelect;
         QStringList expected = added, shown, partly;
         for (const Designed &row : kDesign) {
-            const QString name = row.name;
-            if (!beyondCompact.contains(name))
-                expected << name;
-            QWidget *w = rig.at(name);
+            if (!beyondCompact.contains(row.name))
+                expected << row.name;
+            QWidget *w = rig.at(row.name);
             const QRect onWindow(w->mapTo(&rig.window, QPoint(0, 0)), w->size());
             if (w->isVisibleTo(&rig.window) && onWindow.intersects(rig.window.rect())) {
-                shown << name;
+                shown << row.name;
                 if (!rig.window.rect().contains(onWindow))
-                    partly << name;
+                    partly << row.name;
             }
         }
         for (QStringList *list : {&expected, &shown, &partly, &cut})
@@ -464,13 +421,13 @@ private slots:
         QCOMPARE(partly, cut);
     }
 
-    void theWindowOpensWhereThePanelPlacedIt()
+    void theWindowOpensWhereThePanelPlacedItAndKeepsItsPlaceWhenGrowing()
     {
         // Centred at the design size on a 1920 x 1080 screen, then shortened: the outer
         // window's corner at (28800 - 9585) / 2 and (16200 - 7200) / 2 twips.
         Rig rig;
         QCOMPARE(rig.window.pos(), QPoint(640, 300));
-        rig.ctrlJ(); // growing keeps the place
+        rig.ctrlJ();
         QCOMPARE(rig.window.pos(), QPoint(640, 300));
     }
 
@@ -483,95 +440,63 @@ private slots:
         QVERIFY(top == rig.at("Frame8") || rig.at("Frame8")->isAncestorOf(top));
     }
 
-    void everyButtonAndOptionIsAnnouncedByItsCaption()
-    {
-        Rig rig;
-        for (const Designed &row : kDesign) {
-            if (row.kind != C && row.kind != O)
-                continue;
-            QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(rig.at(row.name));
-            QVERIFY(a11y);
-            QCOMPARE(a11y->text(QAccessible::Name), QString::fromUtf8(row.caption));
-        }
-        rig.ctrlJ();
-        QCOMPARE(
-            QAccessible::queryAccessibleInterface(rig.at("Command34"))->text(QAccessible::Name),
-            QStringLiteral("CLOSE"));
-    }
-
-    void displayLinesAreAnnouncedByTheirText()
+    void buttonsOptionsAndDisplayLinesAreAnnouncedByTheirText()
     {
         Rig rig;
         rig.ctrlJ();
         rig.click("Command44"); // "STATUS" sends its query
         rig.port.arrive("00\r");
-        for (const char *line : {"Label11", "Label12", "Label22"}) {
-            auto *label = qobject_cast<QLabel *>(rig.at(line));
-            QVERIFY(label->accessibleName().isEmpty());
-            QVERIFY(!label->text().isEmpty());
-            QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
-                     label->text());
+        QCOMPARE(rig.text("Label11"), QStringLiteral(" C R 0 CR "));
+        for (const Designed &row : kDesign) {
+            if (row.kind == F || (row.kind == L && row.caption))
+                continue;
+            QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(rig.at(row.name));
+            QVERIFY(a11y && !rig.text(row.name).isEmpty());
+            QCOMPARE(a11y->text(QAccessible::Name), rig.text(row.name));
         }
-        QCOMPARE(qobject_cast<QLabel *>(rig.at("Label11"))->text(), QStringLiteral(" C R 0 CR "));
+        QCOMPARE(rig.text("Command34"), QStringLiteral("CLOSE"));
     }
 
-    void aClickOnAOneShotButtonSendsItsFrame_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("POWER ON") << "Command17" << QByteArray("C00\r");
-        QTest::newRow("4 LAMP") << "Command56" << QByteArray("C70\r");
-        QTest::newRow("STATUS query") << "Command44" << QByteArray("CR0\r");
-        QTest::newRow("PC type, maintenance only") << "Command38" << QByteArray("CR9\r");
-    }
-
-    void aClickOnAOneShotButtonSendsItsFrame()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, frame);
-        Rig rig;
-        rig.ctrlJ();
-        rig.click(name);
-        QCOMPARE(rig.port.frames, QByteArrayList{frame});
-    }
-
-    void holdingAButtonRepeatsUntilReleasedOffIt_data()
+    void aMousePressSendsTheFrameAndRepeatsOnlyForHoldButtons_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<Qt::MouseButton>("mouseButton");
-        QTest::addColumn<int>("repeatCode");
         QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("VOL +, left") << "Command1" << Qt::LeftButton << 1 << QByteArray("C09\r");
+        QTest::addColumn<int>("repeatCode"); // 0: a one-shot button, sent on the click
+        QTest::newRow("POWER ON") << "Command17" << Qt::LeftButton << QByteArray("C00\r") << 0;
+        QTest::newRow("STATUS query") << "Command44" << Qt::LeftButton << QByteArray("CR0\r") << 0;
+        QTest::newRow("PC type, maintenance only")
+            << "Command38" << Qt::LeftButton << QByteArray("CR9\r") << 0;
+        QTest::newRow("VOL +, left") << "Command1" << Qt::LeftButton << QByteArray("C09\r") << 1;
         QTest::newRow("arrow up, right")
-            << "Command5" << Qt::RightButton << 3 << QByteArray("C3C\r");
+            << "Command5" << Qt::RightButton << QByteArray("C3C\r") << 3;
         QTest::newRow("SELECT, middle")
-            << "Command6" << Qt::MiddleButton << 13 << QByteArray("C3F\r");
+            << "Command6" << Qt::MiddleButton << QByteArray("C3F\r") << 13;
         QTest::newRow("lens shift up")
-            << "Command59" << Qt::LeftButton << 21 << QByteArray("C5D\r");
+            << "Command59" << Qt::LeftButton << QByteArray("C5D\r") << 21;
     }
 
-    void holdingAButtonRepeatsUntilReleasedOffIt()
+    void aMousePressSendsTheFrameAndRepeatsOnlyForHoldButtons()
     {
         QFETCH(QString, name);
         QFETCH(Qt::MouseButton, mouseButton);
-        QFETCH(int, repeatCode);
         QFETCH(QByteArray, frame);
+        QFETCH(int, repeatCode);
         Rig rig;
+        rig.ctrlJ();
         const QPoint away(2, 2); // the window's own grey, no control
-
         QTest::mousePress(rig.handle(), mouseButton, {}, rig.centreOf(name));
-        QCOMPARE(rig.port.frames, QByteArrayList{frame});
-        QCOMPARE(rig.panel.state().RepeatCode, repeatCode);
-        QVERIFY(rig.panel.timer(1).isEnabled());
-        rig.clock.advance(rig.panel.timer(1).interval());
-        QCOMPARE(rig.port.frames, (QByteArrayList{frame, frame}));
-
-        QTest::mouseMove(rig.handle(), away);
-        QTest::mouseRelease(rig.handle(), mouseButton, {}, away);
-        QCOMPARE(rig.panel.state().RepeatCode, 0);
+        QCOMPARE(rig.port.frames, repeatCode ? QByteArrayList{frame} : QByteArrayList{});
+        QCOMPARE(rig.state().RepeatCode, repeatCode);
+        rig.advance(rig.panel.timer(1).interval());
+        if (repeatCode) // released off the button: the repeat still ends
+            QTest::mouseMove(rig.handle(), away);
+        QTest::mouseRelease(rig.handle(), mouseButton, {}, repeatCode ? away : rig.centreOf(name));
+        QCOMPARE(rig.port.frames, QByteArrayList(repeatCode ? 2 : 1, frame));
+        QCOMPARE(rig.state().RepeatCode, 0);
         QVERIFY(!rig.panel.timer(1).isEnabled());
-        rig.clock.advance(2s);
-        QCOMPARE(rig.port.frames.size(), 2);
+        rig.advance(2s);
+        QCOMPARE(rig.port.frames.size(), repeatCode ? 2 : 1);
     }
 
     void aSecondMouseButtonSendsAgainAndAnyReleaseStops()
@@ -582,14 +507,14 @@ private slots:
         QTest::mousePress(rig.handle(), Qt::RightButton, {}, vol);
         QCOMPARE(rig.port.frames.size(), 2);
         QTest::mouseRelease(rig.handle(), Qt::RightButton, {}, vol);
-        QCOMPARE(rig.panel.state().RepeatCode, 0);
+        QCOMPARE(rig.state().RepeatCode, 0);
         QVERIFY(!rig.panel.timer(1).isEnabled());
         QTest::mouseRelease(rig.handle(), Qt::LeftButton, {}, vol);
 
         // A quick second click is a second press.
         QTest::mouseDClick(rig.handle(), Qt::LeftButton, {}, vol);
         QCOMPARE(rig.port.frames.size(), 4);
-        QCOMPARE(rig.panel.state().RepeatCode, 0);
+        QCOMPARE(rig.state().RepeatCode, 0);
     }
 
     void keyboardActivationOfAHoldButtonSendsNothing_data()
@@ -610,50 +535,42 @@ private slots:
         QTest::keyClick(rig.handle(), Qt::Key_Space);
         QCOMPARE(activated.size(), 1); // the key did reach the button
         QVERIFY(rig.port.frames.isEmpty());
-        QCOMPARE(rig.panel.state().RepeatCode, 0);
-        QCOMPARE(rig.panel.state().ArrowMode, 0);
+        QCOMPARE(rig.state().RepeatCode, 0);
+        QCOMPARE(rig.state().ArrowMode, 0);
     }
 
     void ctrlJOpensMaintenanceAndTheKeyStillReachesTheFocus_data()
     {
-        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<bool>("opens");
-        QTest::newRow("Ctrl+J") << Qt::KeyboardModifiers(Qt::ControlModifier) << true;
-        QTest::newRow("J") << Qt::KeyboardModifiers() << false;
-        QTest::newRow("Ctrl+Shift+J")
-            << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier) << false;
-        QTest::newRow("Ctrl+Alt+J")
-            << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier) << false;
+        QTest::newRow("Ctrl+J") << int(Qt::ControlModifier) << true;
+        QTest::newRow("J") << 0 << false;
+        QTest::newRow("Ctrl+Shift+J") << int(Qt::ControlModifier | Qt::ShiftModifier) << false;
+        QTest::newRow("Ctrl+Alt+J") << int(Qt::ControlModifier | Qt::AltModifier) << false;
     }
 
     void ctrlJOpensMaintenanceAndTheKeyStillReachesTheFocus()
     {
-        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(int, modifiers);
         QFETCH(bool, opens);
         Rig rig;
         QWidget *focused = rig.at("Command17");
         focused->setFocus();
         KeySpy spy;
         focused->installEventFilter(&spy);
-
-        QTest::keyClick(rig.handle(), Qt::Key_J, modifiers);
+        QTest::keyClick(rig.handle(), Qt::Key_J, Qt::KeyboardModifiers(modifiers));
         QCOMPARE(spy.keys.count(Qt::Key_J), 1); // after the modifiers' own presses
         QCOMPARE(rig.window.height(), opens ? 455 : 322);
         QCOMPARE(rig.at("Command34")->isVisibleTo(&rig.window), opens);
-        if (opens)
-            QCOMPARE(qobject_cast<QPushButton *>(rig.at("Command34"))->text(),
-                     QStringLiteral("CLOSE"));
     }
 
     void aFloodedLineShowsOnlyItsBeginning()
     {
         Rig rig;
         rig.port.arrive(QByteArray(65000, 'A'));
-        const QString full = rig.panel.view().rxd;
+        const QString full = rig.panel.view().rxd, shown = rig.text("Label12");
         QVERIFY(full.size() > 60000);
-        const QString shown = qobject_cast<QLabel *>(rig.at("Label12"))->text();
-        QVERIFY(shown.size() >= 200); // far more than the line can show
-        QVERIFY(shown.size() <= 512);
+        QVERIFY(shown.size() >= 200 && shown.size() <= 512); // far more than the line can show
         QVERIFY(full.startsWith(shown));
     }
 
@@ -661,12 +578,12 @@ private slots:
     {
         Rig rig;
         rig.click("Command33");
-        QVERIFY(qobject_cast<QRadioButton *>(rig.at("Option1"))->isChecked());
+        QVERIFY(rig.checked("Option1"));
         const qsizetype before = rig.port.log.size();
         rig.click("Option1");
         QVERIFY(rig.port.log.size() > before); // the port switch ran
         QVERIFY(!rig.at("Frame8")->isVisible());
-        QVERIFY(qobject_cast<QRadioButton *>(rig.at("Option1"))->isChecked());
+        QVERIFY(rig.checked("Option1"));
     }
 
     void optionGroupsAreSeparatePerFrame()
@@ -676,14 +593,11 @@ private slots:
         rig.click("Command33");
         rig.click("Option10"); // "9600"
         rig.click("Option4");  // "ALL"
-        const auto checked = [&](const char *name) {
-            return qobject_cast<QRadioButton *>(rig.at(name))->isChecked();
-        };
-        QVERIFY(checked("Option1"));
-        QVERIFY(checked("Option10") && !checked("Option9"));
-        QVERIFY(checked("Option4") && !checked("Option3"));
-        QCOMPARE(rig.panel.state().PortSettings, QStringLiteral("9600,N,8,1"));
-        QCOMPARE(rig.panel.state().PjPrefix, QByteArray("AFFF"));
+        QVERIFY(rig.checked("Option1"));
+        QVERIFY(rig.checked("Option10") && !rig.checked("Option9"));
+        QVERIFY(rig.checked("Option4") && !rig.checked("Option3"));
+        QCOMPARE(rig.state().PortSettings, QStringLiteral("9600,N,8,1"));
+        QCOMPARE(rig.state().PjPrefix, QByteArray("AFFF"));
     }
 
     void thePictureIsAnOwn24BitPictureAtNaturalSize()
@@ -692,7 +606,6 @@ private slots:
         QCOMPARE(picture.size(), QSize(80, 26));
         QCOMPARE(picture.depth(), 24);
         QVERIFY(picture.pixel(1, 1) != picture.pixel(70, 12)); // not an empty area
-
         Rig rig;
         auto *image = qobject_cast<QLabel *>(rig.at("Image1"));
         QVERIFY(image);
@@ -706,24 +619,22 @@ private slots:
         rig.window.setWindowTitle(QStringLiteral("TARN   HV20 & HV3    CONTROL   Ver.1.31"));
         WarningDialog dialog;
         dialog.setWindow(&rig.window);
+        QMessageBox *box = nullptr;
         QString title, text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QList<QAbstractButton *> buttons;
         QTimer::singleShot(0, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QVERIFY(box);
             title = box->windowTitle();
             text = box->text();
-            icon = box->icon();
-            buttons = box->buttons();
-            QCOMPARE(box->standardButton(buttons.value(0)), QMessageBox::Ok);
+            QCOMPARE(box->icon(), QMessageBox::Warning);
+            QCOMPARE(box->buttons().size(), 1);
+            QCOMPARE(box->standardButton(box->buttons().value(0)), QMessageBox::Ok);
             box->accept();
         });
         dialog.showWarning(QStringLiteral("<b>Device /dev/ttyX</b> not found"));
+        QVERIFY(box);
         QCOMPARE(title, rig.window.windowTitle());
         QCOMPARE(text, QStringLiteral("<b>Device /dev/ttyX</b> not found"));
-        QCOMPARE(icon, QMessageBox::Warning);
-        QCOMPARE(buttons.size(), 1);
     }
 };
 
