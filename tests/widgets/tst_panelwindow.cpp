@@ -278,9 +278,7 @@ private slots:
         QTest::newRow("DISPLAY CLEAR") << "Command3" << QPoint(4, 16) << 0x00FFC0C0u;
         QTest::newRow("4 LAMP") << "Command56" << QPoint(5, 12) << 0x00C0FFFFu;
         QTest::newRow("END") << "Command16" << QPoint(5, 12) << 0x00C0C0C0u;
-        QTest::newRow("STATUS query") << "Command44" << QPoint(4, 8) << 0x00FFFFC0u;
         QTest::newRow("TXD line") << "Label11" << QPoint(200, 10) << 0x00FFFFFFu;
-        QTest::newRow("STATUS line") << "Label22" << QPoint(200, 10) << 0x00FFFFFFu;
         QTest::newRow("POWER frame") << "Frame1" << QPoint(4, 30) << 0x00C0C0C0u;
         QTest::newRow("SINGLE") << "Option3" << QPoint(70, 7) << 0x00C0C0C0u;
         QTest::newRow("window") << "" << QPoint(5, 5) << 0x00C0C0C0u;
