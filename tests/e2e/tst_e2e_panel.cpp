@@ -61,6 +61,9 @@ private slots:
 
         QTest::newRow("status") << QStringList{} << QStringList{"Command44"} << " 8 0 CR "
                                 << " Stand by";
+        QTest::newRow("status through a network serial server")
+            << QStringList{"--tcp", "0"} << QStringList{"Command44"} << " 8 0 CR "
+            << " Stand by";
         QTest::newRow("a reply in single bytes decodes as a whole one")
             << QStringList{"--split"} << QStringList{"Command44"} << ""
             << " Stand by";
@@ -80,7 +83,7 @@ private slots:
         QFETCH(QString, statusEnd);
         SimProcess sim(simulator);
         QVERIFY(sim.start());
-        qputenv("TARN_COM1", sim.link().toLocal8Bit());
+        qputenv("TARN_COM1", sim.address().toLocal8Bit());
         PanelProgram program;
         program.start();
         QVERIFY2(program.port.portOpen(), qPrintable(program.panel.view().status));
