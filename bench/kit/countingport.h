@@ -1,0 +1,54 @@
+#pragma once
+
+#include "serial/commcontrol.h"
+
+namespace tarn::bench {
+
+// Passes every call on to the real serial control and counts the transmissions, and those
+// that failed (a frame that did not fit in the output buffer, a closed port).
+class CountingPort final : public CommControl
+{
+public:
+    explicit CountingPort(CommControl &inner) : m_inner(inner)
+    {
+        connect(&m_inner, &CommControl::onComm, this, &CommControl::onComm);
+        connect(&m_inner, &CommControl::failed, this, &CommControl::failed);
+    }
+
+    void setFixedSetup(const FixedSetup &setup) override { m_inner.setFixedSetup(setup); }
+    int commPort() const override { return m_inner.commPort(); }
+    Outcome setCommPort(int number) override { return m_inner.setCommPort(number); }
+    QString settings() const override { return m_inner.settings(); }
+    Outcome setSettings(const QString &settings) override { return m_inner.setSettings(settings); }
+    bool portOpen() const override { return m_inner.portOpen(); }
+    Outcome setPortOpen(bool open) override { return m_inner.setPortOpen(open); }
+    Outcome output(const QByteArray &data) override
+    {
+        ++outputs;
+        Outcome outcome = m_inner.output(data);
+        if (!outcome) {
+            ++failures;
+            lastFailure = outcome.description();
+        }
+        return outcome;
+    }
+    QByteArray input() override { return m_inner.input(); }
+    int commEvent() const override { return m_inner.commEvent(); }
+    QString deviceName() const override { return m_inner.deviceName(); }
+
+    void resetCounts()
+    {
+        outputs = 0;
+        failures = 0;
+        lastFailure.clear();
+    }
+
+    int outputs = 0;
+    int failures = 0;
+    QString lastFailure;
+
+private:
+    CommControl &m_inner;
+};
+
+} // namespace tarn::bench
