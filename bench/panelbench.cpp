@@ -37,10 +37,10 @@ struct Settings
     seconds hold{3};          // each timing group is held at least this long
     int samples = 20;         // and long enough for this many periods
     int latencySamples = 200; // presses for the press-to-first-byte latency
-    seconds quietHold{3};     // hold before each release-to-quiet measurement
+    seconds quietHold{2};     // hold before each release-to-quiet measurement
     int quietRuns = 3;        // releases per speed and prefix
-    seconds overloadHold{25}; // hold of the case that offers more than the line carries
-    seconds longHold{30};     // the hold between the two memory readings
+    seconds overloadHold{40}; // hold of the case that offers more than the line carries
+    seconds longHold{20};     // the hold between the two memory readings
     int startups = 5;         // start-ups of the whole program
     bool window = true;       // measure the program with its window (start-up, memory)
 };
@@ -82,13 +82,13 @@ public:
         return {};
     }
 
-    // Waits until nothing has reached the far end for kQuiet.
-    bool waitQuiet(milliseconds limit = kDrainLimit)
+    // Waits until nothing has reached the far end for `quiet`.
+    bool waitQuiet(milliseconds quiet = kQuiet)
     {
-        const TimePoint deadline = Clock::now() + limit;
+        const TimePoint deadline = Clock::now() + kDrainLimit;
         while (Clock::now() < deadline) {
-            runFor(kQuiet / 3);
-            if (!line.midFrame() && Clock::now() - line.lastArrival() >= kQuiet)
+            runFor(std::max(quiet / 3, 1ms));
+            if (!line.midFrame() && Clock::now() - line.lastArrival() >= quiet)
                 return true;
         }
         return false;
@@ -204,7 +204,7 @@ void measurePressLatency(Rig &rig, const Settings &settings, Report &report)
     std::vector<double> latencies;
     QRandomGenerator random(7);
     for (int i = 0; i < settings.latencySamples; ++i) {
-        rig.waitQuiet();
+        rig.waitQuiet(5ms);
         runFor(milliseconds(random.bounded(1, 10))); // presses at no fixed phase
         rig.line.takeFrames();
         const quint64 before = rig.line.frameCount();
@@ -261,11 +261,13 @@ void measureReleaseToQuiet(Rig &rig, const Settings &settings, Report &report)
         int ticks = 0, failed = 0;
         quint64 queued = 0;
         QString failure;
+        std::optional<double> firstFailure;
         for (int run = 0; run < runs; ++run) {
             rig.fastArrows();
             rig.waitQuiet();
             rig.line.takeFrames();
             rig.port.resetCounts();
+            const TimePoint pressed = Clock::now();
             rig.panel->press(u"Command5");
             runFor(hold);
             const TimePoint released = Clock::now();
@@ -275,6 +277,8 @@ void measureReleaseToQuiet(Rig &rig, const Settings &settings, Report &report)
             failed += rig.port.failures;
             if (!rig.port.lastFailure.isEmpty())
                 failure = rig.port.lastFailure;
+            if (rig.port.firstFailure)
+                firstFailure = toMs(*rig.port.firstFailure - pressed) / 1000.0;
             rig.waitQuiet();
             queued = std::max(queued, rig.line.byteCount() - atRelease);
             const std::vector<Frame> frames = rig.line.takeFrames();
@@ -289,6 +293,9 @@ void measureReleaseToQuiet(Rig &rig, const Settings &settings, Report &report)
                             .arg(queued)
                             .arg(offeredPerSecond)
                             .arg(carriedPerSecond);
+        if (firstFailure)
+            notes += QStringLiteral("; first failure %1 s after the press")
+                         .arg(formatted(*firstFailure, 1));
         if (!failure.isEmpty())
             notes += QStringLiteral("; failure: \"%1\"").arg(failure);
         report.add({QStringLiteral("Release to quiet, %1 baud, %2, arrow at 5 ms (%3 s hold)")
@@ -493,7 +500,7 @@ Settings parseSettings(const QCoreApplication &app)
                                   QStringLiteral("s"));
     const QCommandLineOption longHold(
         QStringLiteral("long-hold-seconds"),
-        QStringLiteral("Hold between the two memory readings (default 30, 600 with --full)."),
+        QStringLiteral("Hold between the two memory readings (default 20, 600 with --full)."),
         QStringLiteral("s"));
     const QCommandLineOption noWindow(QStringLiteral("no-window"),
                                       QStringLiteral("Skip the start-up and memory runs."));

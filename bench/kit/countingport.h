@@ -2,6 +2,9 @@
 
 #include "serial/commcontrol.h"
 
+#include <chrono>
+#include <optional>
+
 namespace tarn::bench {
 
 // Passes every call on to the real serial control and counts the transmissions, and those
@@ -27,6 +30,8 @@ public:
         ++outputs;
         Outcome outcome = m_inner.output(data);
         if (!outcome) {
+            if (!firstFailure)
+                firstFailure = std::chrono::steady_clock::now();
             ++failures;
             lastFailure = outcome.description();
         }
@@ -41,11 +46,13 @@ public:
         outputs = 0;
         failures = 0;
         lastFailure.clear();
+        firstFailure.reset();
     }
 
     int outputs = 0;
     int failures = 0;
     QString lastFailure;
+    std::optional<std::chrono::steady_clock::time_point> firstFailure;
 
 private:
     CommControl &m_inner;

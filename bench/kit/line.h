@@ -24,8 +24,9 @@ inline double toMs(Nanos span)
     return std::chrono::duration<double, std::milli>(span).count();
 }
 
-// The pace of a line at its speed: a character occupies one character time, starting when
-// it is handed over or when the character before it has finished, whichever is later.
+// The pace of a line at its speed: a character occupies one character time. A character
+// handed over to an idle line starts at once; one that was already queued while the line
+// was busy starts the moment the character before it has finished, whenever it is noticed.
 class LinePace
 {
 public:
@@ -34,10 +35,11 @@ public:
     void setCharacterTime(Nanos characterTime) { m_characterTime = characterTime; }
     Nanos characterTime() const { return m_characterTime; }
 
-    // The moment the character handed over at `handedOver` has fully arrived at the far end.
-    TimePoint arrival(TimePoint handedOver)
+    // The moment the character noticed at `noticed` has fully arrived at the far end.
+    TimePoint arrival(TimePoint noticed, bool queued)
     {
-        m_free = std::max(handedOver, m_free) + m_characterTime;
+        const bool busy = queued && m_free != TimePoint{};
+        m_free = (busy ? m_free : std::max(noticed, m_free)) + m_characterTime;
         return m_free;
     }
 

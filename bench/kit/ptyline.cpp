@@ -88,7 +88,15 @@ void PtyLine::run()
     FrameAssembler assembler;
     pollfd watch{m_master, POLLIN, 0};
     while (!m_stop) {
-        const int ready = ::poll(&watch, 1, kPollMs);
+        // A character already waiting was queued while the line was busy: its slot follows
+        // the previous one directly, however late this thread woke up. Only a character
+        // that had to be waited for starts its slot when it is read.
+        bool waited = false;
+        int ready = ::poll(&watch, 1, 0);
+        if (ready == 0) {
+            waited = true;
+            ready = ::poll(&watch, 1, kPollMs);
+        }
         if (ready <= 0)
             continue;
         if (!(watch.revents & POLLIN)) {
@@ -100,7 +108,7 @@ void PtyLine::run()
             continue;
         const TimePoint read = Clock::now();
         pace.setCharacterTime(characterTime(m_baud));
-        const TimePoint arrived = pace.arrival(read);
+        const TimePoint arrived = pace.arrival(read, !waited);
         // The line carries nothing else until this character is through.
         sleepUntil(arrived);
         m_bytes.fetch_add(1);

@@ -158,6 +158,7 @@ private:
     int m_rxdChanges = 0;
     TimePoint m_lastRxd{};
     QStringList m_statusTexts; // non-empty STATUS texts, in order
+    QStringList m_statusTrace; // every STATUS change, blanks included
     std::optional<tarn::ViewItem> m_awaited;
     std::optional<TimePoint> m_answeredAt;
     int m_directClicks = 0; // clicks on controls the window does not have
@@ -170,8 +171,12 @@ void Soak::noteView(tarn::ViewItem item)
         ++m_rxdChanges;
         m_lastRxd = now;
     }
-    if (item == tarn::ViewItem::Status && !panel().view().status.isEmpty())
-        m_statusTexts << panel().view().status;
+    if (item == tarn::ViewItem::Status) {
+        if (!panel().view().status.isEmpty())
+            m_statusTexts << panel().view().status;
+        m_statusTrace << (panel().view().status.isEmpty() ? QStringLiteral("(blank)")
+                                                          : panel().view().status);
+    }
     if (m_awaited && item == *m_awaited && !m_answeredAt)
         m_answeredAt = now;
 }
@@ -234,7 +239,7 @@ void Soak::holdPhase()
     m_probe.take();
     const qint64 rssStart = residentKb();
     panel().press(u"Command5");
-    const milliseconds window = m_settings.hold / m_settings.windows;
+    const milliseconds window = milliseconds(m_settings.hold) / m_settings.windows;
     QList<Summary> lateness;
     qint64 rssEnd = rssStart;
     quint64 frames = 0;
@@ -275,7 +280,7 @@ void Soak::oneShotPhase()
     constexpr milliseconds kPace{250};
     const auto buttons = tarn::oneShotButtons();
     std::size_t next = 0;
-    const milliseconds window = m_settings.oneShots / m_settings.windows;
+    const milliseconds window = milliseconds(m_settings.oneShots) / m_settings.windows;
     const qint64 rssStart = residentKb();
     qint64 rssEnd = rssStart;
     QList<Summary> toFrame;
@@ -410,6 +415,10 @@ void Soak::unplugPhase()
     int restored = 0, flowingBefore = 0;
     std::vector<double> restoreMs, cpuUnplugged, cpuPlugged, reports;
     QStringList texts;
+    // Unplugs in which a failure text came back other than once more after the display
+    // clearing blanked it: that would be a report per failing tick.
+    int repeated = 0;
+    QStringList firstSequence;
     for (int i = 0; i < m_settings.unplugs; ++i) {
         // Traffic is flowing: measure the CPU it takes, for comparison.
         const quint64 before = m_sim.frames();
@@ -421,16 +430,25 @@ void Soak::unplugPhase()
             ++flowingBefore;
 
         m_statusTexts.clear();
+        m_statusTrace.clear();
         cpu = processCpuTime();
         at = Clock::now();
         m_sim.kill();
         runFor(m_settings.unplugged);
         cpuUnplugged.push_back(100.0 * toMs(processCpuTime() - cpu) / toMs(Clock::now() - at));
         reports.push_back(m_statusTexts.size());
+        QStringList distinct;
         for (const QString &text : std::as_const(m_statusTexts)) {
+            if (!distinct.contains(text))
+                distinct << text;
             if (!texts.contains(text))
                 texts << text;
         }
+        const int blanks = static_cast<int>(m_statusTrace.count(QStringLiteral("(blank)")));
+        if (m_statusTexts.size() > distinct.size() + std::min(blanks, 1))
+            ++repeated;
+        if (i == 0)
+            firstSequence = m_statusTrace;
 
         const TimePoint restart = Clock::now();
         const quint64 framesBefore = m_sim.frames();
@@ -454,17 +472,24 @@ void Soak::unplugPhase()
     out(QStringLiteral("CPU while unplugged: median %1 %, max %2 %; while the repeat flows: "
                        "median %3 %")
             .arg(formatted(idle.median, 1), formatted(idle.max, 1), formatted(busy.median, 1)));
-    out(QStringLiteral("STATUS failure reports per unplug: min %1, max %2; texts: %3")
+    out(QStringLiteral("STATUS failure reports per unplug: min %1, max %2; all texts: %3")
             .arg(count.min)
             .arg(count.max)
             .arg(texts.join(QStringLiteral(" | "))));
+    out(QStringLiteral("STATUS in order during the first unplug: %1")
+            .arg(firstSequence.join(QStringLiteral(" → "))));
     check(QStringLiteral("unplug: traffic restored every time"),
           restored == m_settings.unplugs && flowingBefore == m_settings.unplugs,
           QStringLiteral("%1 of %2 restored").arg(restored).arg(m_settings.unplugs));
     check(QStringLiteral("unplug: no CPU spin while unplugged"), idle.max < 50.0,
           QStringLiteral("CPU at most %1 % while unplugged").arg(formatted(idle.max, 1)));
-    check(QStringLiteral("unplug: each failure reported once"), count.min >= 1 && count.max <= 1,
-          QStringLiteral("%1 to %2 STATUS failure texts per unplug").arg(count.min).arg(count.max));
+    check(QStringLiteral("unplug: each failure reported once, not per failing tick"),
+          count.min >= 1 && repeated == 0,
+          QStringLiteral("%1 to %2 STATUS failure texts per unplug; a text repeated beyond one "
+                         "re-show after the display clearing in %3 unplugs")
+              .arg(count.min)
+              .arg(count.max)
+              .arg(repeated));
 }
 
 } // namespace

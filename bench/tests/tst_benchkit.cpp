@@ -93,25 +93,38 @@ private slots:
 
     void theLineCarriesOneCharacterAtATime_data()
     {
-        QTest::addColumn<QList<qint64>>("handedOver"); // microseconds
+        QTest::addColumn<QList<qint64>>("noticed"); // microseconds
+        QTest::addColumn<QList<bool>>("queued");
         QTest::addColumn<QList<qint64>>("arrived");
         // 1000 us per character.
         QTest::newRow("an idle line delivers one character time later")
-            << QList<qint64>{0, 5000} << QList<qint64>{1000, 6000};
-        QTest::newRow("characters handed over together queue up")
-            << QList<qint64>{0, 0, 0, 0} << QList<qint64>{1000, 2000, 3000, 4000};
+            << QList<qint64>{0, 5000} << QList<bool>{false, false} << QList<qint64>{1000, 6000};
+        QTest::newRow("characters handed over together go one after the other")
+            << QList<qint64>{0, 0, 0, 0} << QList<bool>{false, false, false, false}
+            << QList<qint64>{1000, 2000, 3000, 4000};
         QTest::newRow("a queue drains, then the line idles")
-            << QList<qint64>{0, 100, 10'000} << QList<qint64>{1000, 2000, 11'000};
+            << QList<qint64>{0, 100, 10'000} << QList<bool>{false, false, false}
+            << QList<qint64>{1000, 2000, 11'000};
         QTest::newRow("a character handed over mid-slot waits for it")
-            << QList<qint64>{0, 400} << QList<qint64>{1000, 2000};
+            << QList<qint64>{0, 400} << QList<bool>{false, false} << QList<qint64>{1000, 2000};
+        QTest::newRow("queued characters noticed late lose no line time")
+            << QList<qint64>{0, 1300, 2600, 3100} << QList<bool>{false, true, true, true}
+            << QList<qint64>{1000, 2000, 3000, 4000};
+        QTest::newRow("a character that was waited for starts when it came")
+            << QList<qint64>{0, 1300, 2500} << QList<bool>{false, false, true}
+            << QList<qint64>{1000, 2300, 3300};
+        QTest::newRow("the very first character cannot have queued behind another")
+            << QList<qint64>{700} << QList<bool>{true} << QList<qint64>{1700};
     }
     void theLineCarriesOneCharacterAtATime()
     {
-        QFETCH(QList<qint64>, handedOver);
+        QFETCH(QList<qint64>, noticed);
+        QFETCH(QList<bool>, queued);
         QFETCH(QList<qint64>, arrived);
         LinePace pace(1000us);
-        for (qsizetype i = 0; i < handedOver.size(); ++i) {
-            const TimePoint got = pace.arrival(at(std::chrono::microseconds(handedOver[i])));
+        for (qsizetype i = 0; i < noticed.size(); ++i) {
+            const TimePoint got =
+                pace.arrival(at(std::chrono::microseconds(noticed[i])), queued[i]);
             QCOMPARE(got, at(std::chrono::microseconds(arrived[i])));
         }
     }
