@@ -11,13 +11,32 @@ namespace tarn::layout {
 // frame is placed relative to the frame's top-left corner. Colours are &H00BBGGRR
 // (lowest byte red).
 
-enum class Kind { CommandButton, OptionButton, Label, Frame };
-enum class Align { Left, Centre, Right };
+enum class Kind
+{
+    CommandButton,
+    OptionButton,
+    Label,
+    Frame,
+    Image
+};
+enum class Align
+{
+    Left,
+    Centre,
+    Right
+};
 // What the control does when the operator uses it.
-enum class Behaviour { None, Click, PressRelease };
+enum class Behaviour
+{
+    None,
+    Click,
+    PressRelease
+};
 
 inline constexpr quint32 kDefaultColour = 0xFFFFFFFFu; // the window system's standard colour
 
+// A control without a face of its own shows in the font of what it sits in: its frame's,
+// or the window's.
 struct Font
 {
     QStringView face; // empty: inherits (no font of its own)
@@ -27,7 +46,7 @@ struct Font
 
 struct Control
 {
-    QStringView name;   // designer name, also the widget's objectName
+    QStringView name; // designer name, also the widget's objectName
     Kind kind;
     QStringView parent; // enclosing frame's name, or empty for the window
     QStringView caption;
@@ -37,8 +56,8 @@ struct Control
     Font font;
     int tab = 0;
     Behaviour behaviour = Behaviour::None;
-    Align align = Align::Left;
-    bool border = false;         // single-line border (the display lines)
+    Align align = Align::Left; // labels; a button's caption is always centred
+    bool border = false;       // single-line border (the display lines)
     bool visibleAtStart = true;
     bool selectedAtStart = false; // option buttons
 };
@@ -52,6 +71,7 @@ struct Line
 inline constexpr QStringView kCaption = u"TARN   HV20 & HV3    CONTROL   Ver.1.31";
 inline constexpr quint32 kWindowBack = 0x00C0C0C0;
 inline constexpr quint32 kWindowFore = 0x00000000;
+inline constexpr Font kWindowFont{u"ＭＳ ゴシック", 9, true};
 inline constexpr int kClientWidth = 9495;
 inline constexpr int kClientHeight = 6825;
 inline constexpr int kTwipsPerPixel = 15;

@@ -16,15 +16,10 @@ const QString kClose = QStringLiteral("CLOSE");
 } // namespace
 
 Panel::Panel(CommControl &port, TimerFactory &timers, WarningBox &warnings, QObject *parent)
-    : QObject(parent)
-    , m_port(port)
-    , m_warnings(warnings)
-    , m_timers{timers.createTimer(), timers.createTimer(), timers.createTimer(),
-               timers.createTimer()}
-    , m_timer1(*m_timers[0])
-    , m_timer2(*m_timers[1])
-    , m_timer3(*m_timers[2])
-    , m_timer4(*m_timers[3])
+    : QObject(parent), m_port(port),
+      m_warnings(warnings), m_timers{timers.createTimer(), timers.createTimer(),
+                                     timers.createTimer(), timers.createTimer()},
+      m_timer1(*m_timers[0]), m_timer2(*m_timers[1]), m_timer3(*m_timers[2]), m_timer4(*m_timers[3])
 {
     // Design values, in force before start-up runs.
     m_timer1.setInterval(200ms);
@@ -41,10 +36,9 @@ Panel::Panel(CommControl &port, TimerFactory &timers, WarningBox &warnings, QObj
 
     connect(&m_port, &CommControl::onComm, this,
             [this] { dispatch(Cause::System, [this] { return MSComm1_OnComm(); }); });
-    connect(&m_port, &CommControl::failed, this,
-            [this](const QString &description) {
-                report(Cause::System, Outcome::failure(description));
-            });
+    connect(&m_port, &CommControl::failed, this, [this](const QString &description) {
+        report(Cause::System, Outcome::failure(description));
+    });
 
     m_view.outerHeight = kDesignHeight;
     m_view.command34Caption = kShowData;
@@ -61,8 +55,7 @@ Timer &Panel::timer(int number) const
 }
 
 // Runs one handler and reports the failure it stopped at, if any.
-template<typename Handler>
-void Panel::dispatch(Cause cause, Handler &&handler)
+template<typename Handler> void Panel::dispatch(Cause cause, Handler &&handler)
 {
     if constexpr (std::is_void_v<std::invoke_result_t<Handler>>) {
         handler();
@@ -98,7 +91,10 @@ void Panel::showWarningOnce(const QString &text)
     m_warnings.showWarning(text);
 }
 
-void Panel::start(QSize screenTwips) { Form_Load(screenTwips); }
+void Panel::start(QSize screenTwips)
+{
+    Form_Load(screenTwips);
+}
 
 void Panel::click(QStringView control)
 {
@@ -114,12 +110,26 @@ void Panel::click(QStringView control)
     };
     // The controls with a click behaviour of their own.
     static constexpr std::array kSpecial = {
-        Special{u"Command34", [](Panel &p) { p.Command34_Click(); }},
+        Special{u"Command34",
+                [](Panel &p) {
+                    p.Command34_Click();
+                }},
         Special{u"Command16",
-                [](Panel &p) { p.dispatch(Cause::Operator, [&] { return p.Command16_Click(); }); }},
-        Special{u"Command33", [](Panel &p) { p.Command33_Click(); }},
-        Special{u"Option1", [](Panel &p) { p.Option1_Click(); }},
-        Special{u"Option2", [](Panel &p) { p.Option2_Click(); }},
+                [](Panel &p) {
+                    p.dispatch(Cause::Operator, [&] { return p.Command16_Click(); });
+                }},
+        Special{u"Command33",
+                [](Panel &p) {
+                    p.Command33_Click();
+                }},
+        Special{u"Option1",
+                [](Panel &p) {
+                    p.Option1_Click();
+                }},
+        Special{u"Option2",
+                [](Panel &p) {
+                    p.Option2_Click();
+                }},
         Special{u"Option9",
                 [](Panel &p) {
                     p.dispatch(Cause::Operator, [&] {
@@ -134,17 +144,30 @@ void Panel::click(QStringView control)
                                              QStringLiteral("9600,N,8,1"));
                     });
                 }},
-        Special{u"Option3", [](Panel &p) { p.choosePjSelect(QStringLiteral("Option3"), {}); }},
+        Special{u"Option3",
+                [](Panel &p) {
+                    p.choosePjSelect(QStringLiteral("Option3"), {});
+                }},
         Special{u"Option4",
-                [](Panel &p) { p.choosePjSelect(QStringLiteral("Option4"), "AFFF"); }},
+                [](Panel &p) {
+                    p.choosePjSelect(QStringLiteral("Option4"), "AFFF");
+                }},
         Special{u"Option5",
-                [](Panel &p) { p.choosePjSelect(QStringLiteral("Option5"), "A001"); }},
+                [](Panel &p) {
+                    p.choosePjSelect(QStringLiteral("Option5"), "A001");
+                }},
         Special{u"Option6",
-                [](Panel &p) { p.choosePjSelect(QStringLiteral("Option6"), "A002"); }},
+                [](Panel &p) {
+                    p.choosePjSelect(QStringLiteral("Option6"), "A002");
+                }},
         Special{u"Option7",
-                [](Panel &p) { p.choosePjSelect(QStringLiteral("Option7"), "A003"); }},
+                [](Panel &p) {
+                    p.choosePjSelect(QStringLiteral("Option7"), "A003");
+                }},
         Special{u"Option8",
-                [](Panel &p) { p.choosePjSelect(QStringLiteral("Option8"), "A004"); }},
+                [](Panel &p) {
+                    p.choosePjSelect(QStringLiteral("Option8"), "A004");
+                }},
     };
     const auto it = std::ranges::find(kSpecial, control, &Special::control);
     if (it != kSpecial.end())
@@ -157,9 +180,8 @@ void Panel::press(QStringView control)
     if (!button)
         return;
     m_mouseHeld = true;
-    dispatch(Cause::Press, [&] {
-        return button->isArrow() ? arrowPress(*button) : pressSequence(*button);
-    });
+    dispatch(Cause::Press,
+             [&] { return button->isArrow() ? arrowPress(*button) : pressSequence(*button); });
 }
 
 void Panel::release(QStringView control)
@@ -173,7 +195,10 @@ void Panel::release(QStringView control)
         showWarningOnce(std::exchange(m_deferredWarning, QString()));
 }
 
-void Panel::keyDown(int keyCode, int shiftState) { Form_KeyDown(keyCode, shiftState); }
+void Panel::keyDown(int keyCode, int shiftState)
+{
+    Form_KeyDown(keyCode, shiftState);
+}
 
 void Panel::Form_Load(QSize screenTwips)
 {

@@ -47,7 +47,16 @@ struct ViewState
     QString pjOption;
 };
 
-enum class ViewItem { Geometry, Command34, Frame8, Txd, Rxd, Status, Options };
+enum class ViewItem
+{
+    Geometry,
+    Command34,
+    Frame8,
+    Txd,
+    Rxd,
+    Status,
+    Options
+};
 
 // A modal warning with one OK button and the window's caption as title; returns when
 // the operator has closed it. Timer ticks and arrivals may run meanwhile.
@@ -82,8 +91,7 @@ public:
     static constexpr int kKeyJ = 74;
     static constexpr int kShiftMask = 1, kCtrlMask = 2, kAltMask = 4;
 
-    Panel(CommControl &port, TimerFactory &timers, WarningBox &warnings,
-          QObject *parent = nullptr);
+    Panel(CommControl &port, TimerFactory &timers, WarningBox &warnings, QObject *parent = nullptr);
     ~Panel() override;
 
     // Events, delivered one at a time on the window's thread. Each runs its handler to
@@ -107,11 +115,19 @@ signals:
     void quitRequested();
 
 private:
-    enum class Cause { Operator, Press, System };
-    enum class Reopen { IfWasOpen, Always };
+    enum class Cause
+    {
+        Operator,
+        Press,
+        System
+    };
+    enum class Reopen
+    {
+        IfWasOpen,
+        Always
+    };
 
-    template<typename Handler>
-    void dispatch(Cause cause, Handler &&handler);
+    template<typename Handler> void dispatch(Cause cause, Handler &&handler);
     void report(Cause cause, const Outcome &outcome);
     void showWarningOnce(const QString &text);
 

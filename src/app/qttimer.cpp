@@ -2,7 +2,10 @@
 
 namespace tarn {
 
-QtTimer::QtTimer() { m_timer.setTimerType(Qt::PreciseTimer); }
+QtTimer::QtTimer()
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+}
 
 void QtTimer::setInterval(milliseconds interval)
 {

@@ -82,8 +82,7 @@ constexpr std::array<std::optional<ArrowTiming>, 4> kArrowTiming = {{
     ArrowTiming{5ms, 5ms},
 }};
 
-template<typename Row>
-const Row *findByControl(std::span<const Row> rows, QStringView control)
+template<typename Row> const Row *findByControl(std::span<const Row> rows, QStringView control)
 {
     const auto it = std::ranges::find_if(rows, [&](const Row &r) { return r.control == control; });
     return it == rows.end() ? nullptr : &*it;
@@ -91,15 +90,24 @@ const Row *findByControl(std::span<const Row> rows, QStringView control)
 
 } // namespace
 
-std::span<const OneShotButton> oneShotButtons() { return kOneShot; }
-std::span<const HoldButton> holdButtons() { return kHold; }
+std::span<const OneShotButton> oneShotButtons()
+{
+    return kOneShot;
+}
+std::span<const HoldButton> holdButtons()
+{
+    return kHold;
+}
 
 const OneShotButton *findOneShot(QStringView control)
 {
     return findByControl(oneShotButtons(), control);
 }
 
-const HoldButton *findHold(QStringView control) { return findByControl(holdButtons(), control); }
+const HoldButton *findHold(QStringView control)
+{
+    return findByControl(holdButtons(), control);
+}
 
 const HoldButton *findHoldByRepeatCode(int repeatCode)
 {

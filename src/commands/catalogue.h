@@ -20,10 +20,10 @@ struct ArrowPadSetting
 // One button that sends one frame per click.
 struct OneShotButton
 {
-    QStringView control; // designer name, e.g. "Command17"
-    QStringView group;   // caption of the label heading its group, or empty
-    QStringView caption; // as on the button
-    QLatin1StringView code;    // three characters, e.g. "C00" or "CR0"
+    QStringView control;    // designer name, e.g. "Command17"
+    QStringView group;      // caption of the label heading its group, or empty
+    QStringView caption;    // as on the button
+    QLatin1StringView code; // three characters, e.g. "C00" or "CR0"
     std::optional<ArrowPadSetting> arrowPad;
 
     bool isQuery() const { return code.startsWith(QLatin1StringView("CR")); }

@@ -57,13 +57,12 @@ constexpr std::array kMuteAndSignal = {
 
 // Lamp mode, "CR7": the key is " h l", h the lamp mode, l the lamp mask (bit 0 lamp
 // No1 ... bit 3 lamp No4) as one upper-case hex digit.
-constexpr std::array<QStringView, 3> kLampModePart = {
-    u"4 Lamp mode", u"2 Lamp mode(1,4)", u"2 Lamp mode(2,3)"};
+constexpr std::array<QStringView, 3> kLampModePart = {u"4 Lamp mode", u"2 Lamp mode(1,4)",
+                                                      u"2 Lamp mode(2,3)"};
 constexpr std::array<QStringView, 16> kLampPart = {
-    u"All OFF ",     u"No1 ON  ",     u"No2 ON  ",     u"No1,2 ON  ",
-    u"No3 ON  ",     u"No1,3 ON  ",   u"No2,3 ON  ",   u"No1,2,3 ON  ",
-    u"No4 ON  ",     u"No1,4 ON  ",   u"No2,4 ON  ",   u"No1,2,4 ON  ",
-    u"No3,4 ON  ",   u"No1,3,4 ON  ", u"No2,3,4 ON  ", u"All ON  ",
+    u"All OFF ",   u"No1 ON  ",     u"No2 ON  ",     u"No1,2 ON  ", u"No3 ON  ",   u"No1,3 ON  ",
+    u"No2,3 ON  ", u"No1,2,3 ON  ", u"No4 ON  ",     u"No1,4 ON  ", u"No2,4 ON  ", u"No1,2,4 ON  ",
+    u"No3,4 ON  ", u"No1,3,4 ON  ", u"No2,3,4 ON  ", u"All ON  ",
 };
 
 QString concat(std::initializer_list<QStringView> pieces)
@@ -74,7 +73,10 @@ QString concat(std::initializer_list<QStringView> pieces)
     return text;
 }
 
-QStringView keyOf(QStringView source, qsizetype length) { return source.left(length); }
+QStringView keyOf(QStringView source, qsizetype length)
+{
+    return source.left(length);
+}
 
 std::optional<QString> lookUp(std::span<const Row> table, QStringView key)
 {
@@ -124,22 +126,45 @@ struct Query
 };
 
 constexpr std::array kQueries = {
-    Query{QLatin1StringView("CR0"), [](QStringView s) { return lookUp(kPowerStatus, keyOf(s, 4)); }},
-    Query{QLatin1StringView("CR1"), [](QStringView s) { return lookUp(kInputMode, keyOf(s, 2)); }},
-    Query{QLatin1StringView("CR4"), [](QStringView s) { return lookUp(kReversal, keyOf(s, 4)); }},
-    Query{QLatin1StringView("CR3"), [](QStringView s) { return std::optional(lampHours(s)); }},
-    Query{QLatin1StringView("CR6"), [](QStringView s) { return std::optional(temperatures(s)); }},
+    Query{QLatin1StringView("CR0"),
+          [](QStringView s) {
+              return lookUp(kPowerStatus, keyOf(s, 4));
+          }},
+    Query{QLatin1StringView("CR1"),
+          [](QStringView s) {
+              return lookUp(kInputMode, keyOf(s, 2));
+          }},
+    Query{QLatin1StringView("CR4"),
+          [](QStringView s) {
+              return lookUp(kReversal, keyOf(s, 4));
+          }},
+    Query{QLatin1StringView("CR3"),
+          [](QStringView s) {
+              return std::optional(lampHours(s));
+          }},
+    Query{QLatin1StringView("CR6"),
+          [](QStringView s) {
+              return std::optional(temperatures(s));
+          }},
     Query{QLatin1StringView("CRA"),
-          [](QStringView s) { return lookUp(kMuteAndSignal, keyOf(s, 4)); }},
-    Query{QLatin1StringView("CR9"), [](QStringView s) { return std::optional(s.toString()); }},
-    Query{QLatin1StringView("CR7"), [](QStringView s) { return lampMode(s); }},
+          [](QStringView s) {
+              return lookUp(kMuteAndSignal, keyOf(s, 4));
+          }},
+    Query{QLatin1StringView("CR9"),
+          [](QStringView s) {
+              return std::optional(s.toString());
+          }},
+    Query{QLatin1StringView("CR7"),
+          [](QStringView s) {
+              return lampMode(s);
+          }},
 };
 
 bool isQueryFrame(QByteArrayView frame, QByteArrayView prefix, QLatin1StringView code)
 {
-    return frame.size() == prefix.size() + code.size() + 1 && frame.startsWith(prefix)
-           && frame.sliced(prefix.size(), code.size()) == QByteArrayView(code.data(), code.size())
-           && frame.back() == '\r';
+    return frame.size() == prefix.size() + code.size() + 1 && frame.startsWith(prefix) &&
+           frame.sliced(prefix.size(), code.size()) == QByteArrayView(code.data(), code.size()) &&
+           frame.back() == '\r';
 }
 
 } // namespace

@@ -21,8 +21,7 @@ public:
 private:
     explicit Outcome(QString description)
         : m_description(description.isNull() ? QStringLiteral("") : std::move(description))
-    {
-    }
+    {}
     QString m_description; // null while the step succeeded
 };
 

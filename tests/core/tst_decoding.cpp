@@ -50,23 +50,23 @@ void DecodingTest::tableRepliesGiveTheirTexts_data()
     QTest::newRow("key lock") << QByteArray("CR0\r") << QByteArray("02\r")
                               << " Key input prohibition";
     QTest::newRow("power save") << QByteArray("CR0\r") << QByteArray("04\r") << " Power save";
-    QTest::newRow("cooling for save") << QByteArray("CR0\r") << QByteArray("24\r")
-                                      << " Cooling down for power save";
-    QTest::newRow("status without cr") << QByteArray("CR0\r") << QByteArray("80")
-                                       << " Stand by";
+    QTest::newRow("cooling for save")
+        << QByteArray("CR0\r") << QByteArray("24\r") << " Cooling down for power save";
+    QTest::newRow("status without cr") << QByteArray("CR0\r") << QByteArray("80") << " Stand by";
     QTest::newRow("status half a reply") << QByteArray("CR0\r") << QByteArray("0") << kUnchanged;
     QTest::newRow("status unknown") << QByteArray("CR0\r") << QByteArray("99\r") << kUnchanged;
-    QTest::newRow("status after ack") << QByteArray("CR0\r") << QByteArray("\x06" "00\r")
+    QTest::newRow("status after ack") << QByteArray("CR0\r")
+                                      << QByteArray("\x06"
+                                                    "00\r")
                                       << kUnchanged;
     QTest::newRow("status ack alone") << QByteArray("CR0\r") << QByteArray("\x06") << kUnchanged;
-    QTest::newRow("mute lower case") << QByteArray("CRA\r") << QByteArray("ff\r")
-                                       << kUnchanged;
+    QTest::newRow("mute lower case") << QByteArray("CRA\r") << QByteArray("ff\r") << kUnchanged;
 
     QTest::newRow("input 1") << QByteArray("CR1\r") << QByteArray("1\r") << " Input mode 1";
     QTest::newRow("input 3") << QByteArray("CR1\r") << QByteArray("3\r") << " Input mode 3";
     QTest::newRow("input 4") << QByteArray("CR1\r") << QByteArray("4\r") << " Input mode 4";
-    QTest::newRow("input first char only") << QByteArray("CR1\r") << QByteArray("31\r")
-                                           << " Input mode 3";
+    QTest::newRow("input first char only")
+        << QByteArray("CR1\r") << QByteArray("31\r") << " Input mode 3";
     QTest::newRow("input 5 unknown") << QByteArray("CR1\r") << QByteArray("5\r") << kUnchanged;
     QTest::newRow("input empty") << QByteArray("CR1\r") << QByteArray() << kUnchanged;
 
@@ -87,8 +87,8 @@ void DecodingTest::tableRepliesGiveTheirTexts_data()
     QTest::newRow("no signal") << QByteArray("CRA\r") << QByteArray("80\r") << " No signal";
     QTest::newRow("mute standby") << QByteArray("CRA\r") << QByteArray("FF\r") << " Stand by";
 
-    QTest::newRow("pc type whole text") << QByteArray("CR9\r") << QByteArray("ABC\r")
-                                        << " A B C CR ";
+    QTest::newRow("pc type whole text")
+        << QByteArray("CR9\r") << QByteArray("ABC\r") << " A B C CR ";
     QTest::newRow("pc type ack") << QByteArray("CR9\r") << QByteArray("\x06") << " &";
     QTest::newRow("pc type empty") << QByteArray("CR9\r") << QByteArray() << " ";
 }
@@ -124,7 +124,9 @@ void DecodingTest::lampModeCoversModesAndMasks_data()
     QTest::newRow("mode 3") << QByteArray("3F\r") << kUnchanged;
     QTest::newRow("mask G") << QByteArray("0G\r") << kUnchanged;
     QTest::newRow("one char") << QByteArray("1") << kUnchanged;
-    QTest::newRow("noise first") << QByteArray("\x7f" "0F") << kUnchanged;
+    QTest::newRow("noise first") << QByteArray("\x7f"
+                                               "0F")
+                                 << kUnchanged;
 }
 
 void DecodingTest::lampModeCoversModesAndMasks()
@@ -147,19 +149,17 @@ void DecodingTest::lampHoursAndTemperaturesCutTheRendering_data()
     QTest::newRow("hours exactly 19 chars")
         << QByteArray("CR3\r") << QByteArray("ABCDEFGHIJKLMNOPQRS")
         << " A B C D E F G H I J K L M N O P Q R S Hour Use";
-    QTest::newRow("hours long")
-        << QByteArray("CR3\r") << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ\r")
-        << " A B C D E F G H I J K L M N O P Q R S Hour Use";
+    QTest::newRow("hours long") << QByteArray("CR3\r") << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ\r")
+                                << " A B C D E F G H I J K L M N O P Q R S Hour Use";
     QTest::newRow("temps full") << QByteArray("CR6\r") << QByteArray("ABCDEFGHIJK\r")
                                 << "  S1= A B C D E C  ,   S2=  H I J K C";
     QTest::newRow("temps short") << QByteArray("CR6\r") << QByteArray("ABC\r")
                                  << "  S1= A B C CR  C  ,   S2=  C";
-    QTest::newRow("temps empty") << QByteArray("CR6\r") << QByteArray()
-                                 << "  S1=  C  ,   S2=  C";
-    QTest::newRow("temps seven chars") << QByteArray("CR6\r") << QByteArray("1234567")
-                                       << "  S1= 1 2 3 4 5 C  ,   S2=   C";
-    QTest::newRow("temps eight chars") << QByteArray("CR6\r") << QByteArray("12345678")
-                                       << "  S1= 1 2 3 4 5 C  ,   S2=  8  C";
+    QTest::newRow("temps empty") << QByteArray("CR6\r") << QByteArray() << "  S1=  C  ,   S2=  C";
+    QTest::newRow("temps seven chars")
+        << QByteArray("CR6\r") << QByteArray("1234567") << "  S1= 1 2 3 4 5 C  ,   S2=   C";
+    QTest::newRow("temps eight chars")
+        << QByteArray("CR6\r") << QByteArray("12345678") << "  S1= 1 2 3 4 5 C  ,   S2=  8  C";
     QTest::newRow("temps reading") << QByteArray("CR6\r") << QByteArray("035.2  41.8\r")
                                    << "  S1= 0 3 5 . 2 C  ,   S2=  4 1 . 8 C";
 }
@@ -178,14 +178,14 @@ void DecodingTest::onlyTheLastSentQueryFrameIsDecoded_data()
     QTest::addColumn<QByteArray>("prefix");
     QTest::addColumn<QString>("status");
 
-    QTest::newRow("broadcast query") << QByteArray("AFFFCR0\r") << QByteArray("AFFF")
-                                     << " Power ON";
-    QTest::newRow("addressed query") << QByteArray("A001CR0\r") << QByteArray("A001")
-                                     << " Power ON";
-    QTest::newRow("prefix changed since") << QByteArray("CR0\r") << QByteArray("A003")
-                                          << kUnchanged;
-    QTest::newRow("frame for another address") << QByteArray("A002CR0\r") << QByteArray("A001")
-                                               << kUnchanged;
+    QTest::newRow("broadcast query")
+        << QByteArray("AFFFCR0\r") << QByteArray("AFFF") << " Power ON";
+    QTest::newRow("addressed query")
+        << QByteArray("A001CR0\r") << QByteArray("A001") << " Power ON";
+    QTest::newRow("prefix changed since")
+        << QByteArray("CR0\r") << QByteArray("A003") << kUnchanged;
+    QTest::newRow("frame for another address")
+        << QByteArray("A002CR0\r") << QByteArray("A001") << kUnchanged;
     QTest::newRow("action code") << QByteArray("C00\r") << QByteArray() << kUnchanged;
     QTest::newRow("nothing sent yet") << QByteArray() << QByteArray() << kUnchanged;
     QTest::newRow("query without cr") << QByteArray("CR0") << QByteArray() << kUnchanged;

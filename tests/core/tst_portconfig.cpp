@@ -88,10 +88,11 @@ void PortConfigTest::aFailedSwitchWarnsAndFallsBack()
     rig.panel.click(u"Command33");
     rig.port.log.clear();
     int portWhileBoxOpen = 0;
-    rig.warnings.whileOpen = [&] { portWhileBoxOpen = rig.port.commPort(); };
+    rig.warnings.whileOpen = [&] {
+        portWhileBoxOpen = rig.port.commPort();
+    };
     rig.panel.click(u"Option2");
-    QCOMPARE(rig.warnings.shown,
-             QStringList{"Cannot open /dev/fake2: No such file or directory"});
+    QCOMPARE(rig.warnings.shown, QStringList{"Cannot open /dev/fake2: No such file or directory"});
     QCOMPARE(portWhileBoxOpen, 2);
     QCOMPARE(rig.port.log, QStringList({"close", "port 2", "open", "port 1"}));
     QCOMPARE(rig.port.commPort(), 1);

@@ -135,15 +135,14 @@ void RepeatTest::theArrowPadRepeatsAtWhatTheLastSettingLeft_data()
     QTest::newRow("mode 1 by menu on") << QStringList{"Command23"} << 200 << 150 << 190;
     QTest::newRow("mode 1 by a-image") << QStringList{"Command13"} << 200 << 150 << 190;
     QTest::newRow("mode 2 by cursol") << QStringList{"Command43"} << 30 << 50 << 75;
-    QTest::newRow("mode 3 by d.zoom release") << QStringList{"+Command48", "-Command48"} << 5
-                                              << 5 << 5;
-    QTest::newRow("vol after d.zoom") << QStringList{"+Command49", "-Command49", "+Command1",
-                                                     "-Command1"}
-                                      << 250 << 5 << 5;
-    QTest::newRow("zoom after cursol") << QStringList{"Command43", "+Command15", "-Command15"}
-                                       << 50 << 50 << 75;
-    QTest::newRow("mode 0 after select") << QStringList{"+Command6", "-Command6"} << 500 << 500
-                                         << 1000;
+    QTest::newRow("mode 3 by d.zoom release")
+        << QStringList{"+Command48", "-Command48"} << 5 << 5 << 5;
+    QTest::newRow("vol after d.zoom")
+        << QStringList{"+Command49", "-Command49", "+Command1", "-Command1"} << 250 << 5 << 5;
+    QTest::newRow("zoom after cursol")
+        << QStringList{"Command43", "+Command15", "-Command15"} << 50 << 50 << 75;
+    QTest::newRow("mode 0 after select")
+        << QStringList{"+Command6", "-Command6"} << 500 << 500 << 1000;
 }
 
 void RepeatTest::theArrowPadRepeatsAtWhatTheLastSettingLeft()

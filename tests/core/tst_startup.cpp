@@ -54,8 +54,8 @@ void StartupTest::startUpLeavesTheStateReset()
 void StartupTest::startUpOpensComOneAtFullSpeedThroughTheComOneChoice()
 {
     PanelRig rig;
-    QCOMPARE(rig.port.log, QStringList({"port 1", "settings 19200,N,8,1", "open", "close",
-                                        "port 1", "open"}));
+    QCOMPARE(rig.port.log,
+             QStringList({"port 1", "settings 19200,N,8,1", "open", "close", "port 1", "open"}));
     QCOMPARE(rig.port.m_setupCalls, 1);
     QCOMPARE(rig.port.m_setup.receiveThreshold, 1);
     QCOMPARE(rig.port.m_setup.inputLen, 0);
@@ -126,14 +126,14 @@ void StartupTest::theViewToggleWalksTheViews_data()
     QTest::addColumn<QString>("caption");
 
     QTest::newRow("maintenance") << QStringList{"ctrl+j"} << 7200 << "CLOSE";
-    QTest::newRow("maintenance to compact") << QStringList{"ctrl+j", "toggle"} << 5200
-                                            << "データを表示する";
+    QTest::newRow("maintenance to compact")
+        << QStringList{"ctrl+j", "toggle"} << 5200 << "データを表示する";
     QTest::newRow("then to data") << QStringList{"ctrl+j", "toggle", "toggle"} << 6645
                                   << "データを表示しない";
-    QTest::newRow("data back to compact") << QStringList{"ctrl+j", "toggle", "toggle", "toggle"}
-                                          << 5200 << "データを表示する";
-    QTest::newRow("ctrl+j from data") << QStringList{"ctrl+j", "toggle", "toggle", "ctrl+j"}
-                                      << 7200 << "CLOSE";
+    QTest::newRow("data back to compact")
+        << QStringList{"ctrl+j", "toggle", "toggle", "toggle"} << 5200 << "データを表示する";
+    QTest::newRow("ctrl+j from data")
+        << QStringList{"ctrl+j", "toggle", "toggle", "ctrl+j"} << 7200 << "CLOSE";
     QTest::newRow("ctrl+j twice") << QStringList{"ctrl+j", "ctrl+j"} << 7200 << "CLOSE";
     QTest::newRow("toggle from the start") << QStringList{"toggle"} << 6645 << "データを表示しない";
 }

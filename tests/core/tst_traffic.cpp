@@ -39,8 +39,8 @@ void TrafficTest::aReplyInPiecesIsShownAndDecodedAfterEachPiece_data()
         << "Command44" << QByteArrayList{"0", "0\r"} << QStringList{" 0 ", " 0 0 CR "}
         << QStringList{"", " Power ON"};
     QTest::newRow("status byte by byte")
-        << "Command44" << QByteArrayList{"8", "0", "\r"}
-        << QStringList{" 8 ", " 8 0 ", " 8 0 CR "} << QStringList{"", " Stand by", " Stand by"};
+        << "Command44" << QByteArrayList{"8", "0", "\r"} << QStringList{" 8 ", " 8 0 ", " 8 0 CR "}
+        << QStringList{"", " Stand by", " Stand by"};
     QTest::newRow("lamp hours rewritten on every piece")
         << "Command46" << QByteArrayList{"12", "345\r"} << QStringList{" 1 2 ", " 1 2 3 4 5 CR "}
         << QStringList{" 1 2  Hour Use", " 1 2 3 4 5 CR  Hour Use"};

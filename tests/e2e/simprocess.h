@@ -3,11 +3,11 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <functional>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace tarn::test {
 

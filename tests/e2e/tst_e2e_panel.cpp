@@ -86,8 +86,8 @@ void EndToEndPanelTest::lampModeFollowsTheLampChoice()
     clickControl(program, u"Command57"); // "1-4"
     QVERIFY(waitFor([&] { return !program.panel.timer(2).isEnabled(); }, 3000));
     clickControl(program, u"Command55"); // "L-MODE"
-    QVERIFY(waitFor([&] { return program.panel.view().status.endsWith(": 2 Lamp mode(1,4)"); },
-                    3000));
+    QVERIFY(
+        waitFor([&] { return program.panel.view().status.endsWith(": 2 Lamp mode(1,4)"); }, 3000));
 }
 
 void EndToEndPanelTest::aSilentProjectorIsMarkedMissing()

@@ -22,8 +22,8 @@ void require(bool condition)
 constexpr std::array<QStringView, 12> kClicks = {
     u"Command44", u"Command45", u"Command46", u"Command47", u"Command54", u"Command55",
     u"Command38", u"Command12", u"Command17", u"Option4",   u"Option3",   u"Command43"};
-constexpr std::array<QStringView, 6> kHolds = {u"Command1", u"Command15", u"Command5",
-                                               u"Command48", u"Command6", u"Command61"};
+constexpr std::array<QStringView, 6> kHolds = {u"Command1",  u"Command15", u"Command5",
+                                               u"Command48", u"Command6",  u"Command61"};
 
 class Reader
 {

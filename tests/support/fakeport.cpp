@@ -6,8 +6,9 @@ Outcome FakePort::setCommPort(int number)
 {
     log << QStringLiteral("port %1").arg(number);
     if (m_open)
-        return Outcome::failure(QStringLiteral("Cannot change the port number of %1 while it is open")
-                                    .arg(deviceName()));
+        return Outcome::failure(
+            QStringLiteral("Cannot change the port number of %1 while it is open")
+                .arg(deviceName()));
     m_number = number;
     return {};
 }
@@ -39,8 +40,8 @@ Outcome FakePort::output(const QByteArray &data)
 {
     log << QStringLiteral("output %1").arg(QString::fromLatin1(data));
     if (!m_open)
-        return Outcome::failure(QStringLiteral("Cannot write to %1: the port is not open")
-                                    .arg(deviceName()));
+        return Outcome::failure(
+            QStringLiteral("Cannot write to %1: the port is not open").arg(deviceName()));
     if (m_writesFail)
         return Outcome::failure(
             QStringLiteral("Cannot write to %1: the output buffer is full").arg(deviceName()));
@@ -67,6 +68,9 @@ void FakePort::breakDown(const QString &reason)
     emit failed(QStringLiteral("%1: %2").arg(deviceName(), reason));
 }
 
-void FakePort::setMissing(int number, bool missing) { m_missing[number] = missing; }
+void FakePort::setMissing(int number, bool missing)
+{
+    m_missing[number] = missing;
+}
 
 } // namespace tarn::test

@@ -42,7 +42,10 @@ struct PanelRig
 
     const ViewState &view() const { return panel.view(); }
     const WindowState &state() const { return panel.state(); }
-    QByteArray lastFrame() const { return port.frames.isEmpty() ? QByteArray() : port.frames.last(); }
+    QByteArray lastFrame() const
+    {
+        return port.frames.isEmpty() ? QByteArray() : port.frames.last();
+    }
     void advance(milliseconds span) { clock.advance(span); }
 };
 

@@ -7,7 +7,10 @@ namespace tarn::test {
 class VirtualClock::VirtualTimer final : public Timer
 {
 public:
-    explicit VirtualTimer(VirtualClock &clock) : m_clock(clock) { m_clock.m_timers.push_back(this); }
+    explicit VirtualTimer(VirtualClock &clock) : m_clock(clock)
+    {
+        m_clock.m_timers.push_back(this);
+    }
     ~VirtualTimer() override { std::erase(m_clock.m_timers, this); }
 
     void setInterval(milliseconds interval) override
@@ -40,7 +43,10 @@ public:
     bool m_enabled = false;
 };
 
-std::unique_ptr<Timer> VirtualClock::createTimer() { return std::make_unique<VirtualTimer>(*this); }
+std::unique_ptr<Timer> VirtualClock::createTimer()
+{
+    return std::make_unique<VirtualTimer>(*this);
+}
 
 void VirtualClock::advance(milliseconds span)
 {
@@ -50,8 +56,8 @@ void VirtualClock::advance(milliseconds span)
         for (VirtualTimer *t : m_timers) {
             if (!t->m_enabled || t->m_due > target)
                 continue;
-            if (!next || t->m_due < next->m_due
-                || (t->m_due == next->m_due && t->m_order < next->m_order))
+            if (!next || t->m_due < next->m_due ||
+                (t->m_due == next->m_due && t->m_order < next->m_order))
                 next = t;
         }
         if (!next)
