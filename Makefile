@@ -86,3 +86,9 @@ soak: build
 
 clean:
 	rm -rf $(BUILD) build-*
+
+# The Debian package of the three programs, the desktop entry, the icon and the manual
+# pages, built with CPack into $(BUILD)/tarn-panel_<version>_<arch>.deb.
+.PHONY: package
+package: build
+	cd $(BUILD) && cpack -G DEB

@@ -32,7 +32,7 @@ using namespace tarn::sim;
 namespace {
 
 constexpr int kFailure = 1;
-constexpr qint64 kMaxTcpBacklog = 64 * 1024; // flood bytes are dropped beyond this
+constexpr qint64 kMaxTcpBacklog = qint64{64} * 1024; // flood bytes are dropped beyond this
 constexpr std::chrono::milliseconds kRetry{200};
 
 void printLine(const QByteArray &line)

@@ -1,16 +1,20 @@
 #pragma once
 
+#include "linesettings.h"
 #include "serial/commcontrol.h"
-
-#include <QSerialPort>
 
 namespace tarn {
 
+class Link;
+
 // The device that port number n stands for: $TARN_COMn when set, otherwise the
 // platform's own (/dev/ttyS0 and /dev/ttyS1 on Linux, COM1 and COM2 on Windows).
+// $TARN_COMn may name any serial device (/dev/ttyUSB0, /dev/serial/by-id/...,
+// a pseudo-terminal) or a TCP serial server as tcp://HOST:PORT.
 QString deviceForPort(int number);
 
-// The serial control on a real serial device, through QSerialPort.
+// The serial control on a real serial device, through QSerialPort, or on a TCP
+// connection to a serial server.
 class SerialControl final : public CommControl
 {
     Q_OBJECT
@@ -31,10 +35,17 @@ public:
     QString deviceName() const override;
 
 private:
-    QSerialPort m_port;
+    Link &linkFor(const QString &device);
+    void onArrived();
+    void onLost(const QString &description);
+
+    Link *m_link = nullptr; // a child, made on the first opening of each device
     FixedSetup m_setup;
     int m_number = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
+    LineSettings m_line;
+    bool m_open = false;
+    quint64 m_session = 0; // counts openings, so that a late loss report finds its own
     int m_event = 0;
 };
 

@@ -1,0 +1,168 @@
+#include "options.h"
+
+#include "commandnames.h"
+
+#include <array>
+
+namespace tarn::send {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr qint64 kMaxTimeoutMs = 60'000;
+
+struct Address
+{
+    QStringView word;
+    QByteArrayView prefix;
+};
+
+constexpr std::array kAddresses = {
+    Address{u"single", ""},  Address{u"all", "AFFF"}, Address{u"1", "A001"},
+    Address{u"2", "A002"},   Address{u"3", "A003"},   Address{u"4", "A004"},
+    Address{u"001", "A001"}, Address{u"002", "A002"}, Address{u"003", "A003"},
+    Address{u"004", "A004"},
+};
+
+struct Speed
+{
+    QStringView word;
+    QStringView settings;
+};
+
+constexpr std::array kSpeeds = {
+    Speed{u"19200", u"19200,N,8,1"},
+    Speed{u"9600", u"9600,N,8,1"},
+};
+
+// Stores the value of one option; a text is the reason it is not usable.
+QString store(Options &options, QStringView option, const QString &value)
+{
+    if (option == u"port") {
+        if (value.isEmpty())
+            return QStringLiteral("--port needs a device");
+        options.port = value;
+    } else if (option == u"speed") {
+        const auto it = std::ranges::find(kSpeeds, value, &Speed::word);
+        if (it == kSpeeds.end())
+            return QStringLiteral("bad speed '%1': use 19200 or 9600").arg(value);
+        options.plan.settings = it->settings.toString();
+    } else if (option == u"address") {
+        const auto it = std::ranges::find(kAddresses, value.toLower(), &Address::word);
+        if (it == kAddresses.end())
+            return QStringLiteral("bad address '%1': use single, all or 1 to 4").arg(value);
+        options.plan.prefix = it->prefix.toByteArray();
+    } else if (option == u"timeout") {
+        bool ok = false;
+        const qint64 ms = value.toLongLong(&ok);
+        const bool digitsOnly = !value.isEmpty() && std::ranges::all_of(value, [](QChar c) {
+            return c >= u'0' && c <= u'9';
+        });
+        if (!ok || !digitsOnly || ms < 1 || ms > kMaxTimeoutMs)
+            return QStringLiteral("bad timeout '%1': use 1 to %2 ms").arg(value).arg(kMaxTimeoutMs);
+        options.plan.timeout = milliseconds(ms);
+    }
+    return {};
+}
+
+constexpr std::array<QStringView, 4> kValueOptions = {u"port", u"speed", u"address", u"timeout"};
+
+} // namespace
+
+std::variant<Options, QString> parseArguments(const QStringList &arguments)
+{
+    Options options;
+    bool commandsOnly = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (commandsOnly || !argument.startsWith(u'-')) {
+            const auto code = resolveCommand(argument);
+            if (!code)
+                return QStringLiteral("unknown command '%1'").arg(argument);
+            options.plan.jobs.push_back({argument, *code});
+            continue;
+        }
+        if (argument == u"--") {
+            commandsOnly = true;
+            continue;
+        }
+        if (argument == u"--help" || argument == u"-h") {
+            options.help = true;
+            continue;
+        }
+        if (argument == u"--version") {
+            options.version = true;
+            continue;
+        }
+        // --name VALUE or --name=VALUE
+        const qsizetype equals = argument.indexOf(u'=');
+        const QStringView name = QStringView(argument).mid(2, equals < 0 ? -1 : equals - 2);
+        if (!argument.startsWith(u"--") ||
+            std::ranges::find(kValueOptions, name) == kValueOptions.end())
+            return QStringLiteral("unknown option '%1'").arg(argument);
+        QString value;
+        if (equals >= 0)
+            value = argument.mid(equals + 1);
+        else if (i + 1 < arguments.size())
+            value = arguments[++i];
+        else
+            return QStringLiteral("--%1 needs a value").arg(name);
+        if (const QString problem = store(options, name, value); !problem.isEmpty())
+            return problem;
+    }
+    if (!options.help && !options.version && options.plan.jobs.empty())
+        return QStringLiteral("no command given");
+    return options;
+}
+
+QString usage(const QString &defaultDevice)
+{
+    QString text =
+        QStringLiteral(
+            "Usage: tarn-send [OPTION]... COMMAND...\n"
+            "Send commands to projectors on the serial line, one after the other. Each command\n"
+            "waits for its reply (a query until the reply ends with a carriage return) or for the\n"
+            "reply time-out. What goes out and what comes back is printed as the panel's traffic\n"
+            "monitor shows it (TXD, RXD; \" X X X X\" for no reply), and the reply to a query as\n"
+            "the panel's STATUS line would show it.\n"
+            "\n"
+            "Options:\n"
+            "  --port DEVICE     serial device, or tcp://HOST:PORT for a serial server\n"
+            "                    (default: %1, from $TARN_COM1 when set)\n"
+            "  --speed BAUD      19200 (default) or 9600; no parity, 8 data bits, 1 stop bit\n"
+            "  --address WHO     single (default, no address), all (every projector on the\n"
+            "                    line; nothing answers, so silence is not a failure), or 1 to 4\n"
+            "  --timeout MS      reply time-out of each command, 1 to 60000 (default 500)\n"
+            "  --help            show this help and exit\n"
+            "  --version         show the version and exit\n"
+            "\n"
+            "Commands are the panel's buttons, named after their group and caption:\n")
+            .arg(defaultDevice);
+    const auto line = [&text](const NamedCommand &c) {
+        const QString where = c.group.isEmpty()
+                                  ? QStringLiteral("\"%1\"").arg(c.caption)
+                                  : QStringLiteral("\"%1\" in \"%2\"").arg(c.caption, c.group);
+        text += QStringLiteral("  %1 %2 %3\n").arg(c.name, -20).arg(c.code, -4).arg(where);
+    };
+    for (const NamedCommand &c : namedCommands())
+        if (!c.held)
+            line(c);
+    text += QStringLiteral("Buttons that repeat while held on the panel are sent once each:\n");
+    for (const NamedCommand &c : namedCommands())
+        if (c.held)
+            line(c);
+    text += QStringLiteral("Other names:");
+    for (const Alias &a : aliases())
+        text += QStringLiteral(" %1 (= %2)").arg(a.alias, a.name);
+    text += QStringLiteral(
+        "\n"
+        "A command can also be a code as it goes on the line: C and two upper-case\n"
+        "hexadecimal digits (C00), or CR and one upper-case letter or digit (CR0, a query).\n"
+        "\n"
+        "Exit status: 0 every command was answered (or broadcast to all), 1 a reply did not\n"
+        "come in time or was incomplete, 2 the port failed (reason on standard error),\n"
+        "64 unusable arguments.\n");
+    return text;
+}
+
+} // namespace tarn::send

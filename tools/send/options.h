@@ -1,0 +1,30 @@
+#pragma once
+
+#include "sender.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <variant>
+
+namespace tarn::send {
+
+// The exit status of tarn-send for arguments it cannot use.
+constexpr int kUsageError = 64;
+
+// What the command line asks for.
+struct Options
+{
+    std::optional<QString> port; // a device path or tcp://HOST:PORT; absent: port 1's mapping
+    SendPlan plan;
+    bool help = false;
+    bool version = false;
+};
+
+// Reads the arguments that follow the program name. A text is the reason they cannot be used.
+std::variant<Options, QString> parseArguments(const QStringList &arguments);
+
+// The help text; defaultDevice is the device used without --port.
+QString usage(const QString &defaultDevice);
+
+} // namespace tarn::send

@@ -1,0 +1,144 @@
+#include "sender.h"
+
+#include "replies/decoding.h"
+#include "traffic/rendering.h"
+
+namespace tarn::send {
+namespace {
+
+constexpr char kAck = 6;
+constexpr char kCr = 13;
+
+bool isQuery(const QByteArray &code)
+{
+    return code.startsWith("CR");
+}
+
+} // namespace
+
+Sender::Sender(CommControl &port, TimerFactory &timers, QTextStream &out, QTextStream &err,
+               QObject *parent)
+    : QObject(parent), m_port(port), m_out(out), m_err(err), m_timeout(timers.createTimer())
+{
+    m_timeout->setTickHandler([this] { timedOut(); });
+    connect(&m_port, &CommControl::onComm, this, &Sender::received);
+    connect(&m_port, &CommControl::failed, this, &Sender::portFailed);
+}
+
+Sender::~Sender() = default;
+
+void Sender::start(SendPlan plan)
+{
+    m_plan = std::move(plan);
+    m_next = 0;
+    m_current = nullptr;
+    m_exitCode = kAllAnswered;
+    m_running = true;
+
+    m_port.setFixedSetup({});
+    Outcome step = m_port.setCommPort(1);
+    if (step)
+        step = m_port.setSettings(m_plan.settings);
+    if (step)
+        step = m_port.setPortOpen(true);
+    if (!step) {
+        portFailed(step.description());
+        return;
+    }
+    sendNext();
+}
+
+void Sender::sendNext()
+{
+    if (m_next == m_plan.jobs.size()) {
+        finish(m_exitCode);
+        return;
+    }
+    m_current = &m_plan.jobs[m_next++];
+    m_port.input(); // whatever is left of earlier replies belongs to none of this command
+    m_reply.clear();
+
+    const QByteArray frame = m_plan.prefix + m_current->code + kCr;
+    if (const Outcome written = m_port.output(frame); !written) {
+        portFailed(written.description());
+        return;
+    }
+    m_out << "TXD " << renderMonitor(frame) << Qt::endl;
+    m_timeout->setInterval(m_plan.timeout);
+    m_timeout->setEnabled(true);
+}
+
+void Sender::received()
+{
+    if (m_port.commEvent() != CommControl::kEventReceive)
+        return;
+    const QByteArray bytes = m_port.input();
+    if (!m_current)
+        return;
+    m_reply += bytes;
+    if (!replyComplete())
+        return;
+    m_timeout->setEnabled(false);
+    printReply(true);
+    sendNext();
+}
+
+bool Sender::replyComplete() const
+{
+    // Contained rather than last: a stray byte on the line after the end of the reply
+    // must not hide that end.
+    return m_reply.contains(isQuery(m_current->code) ? kCr : kAck);
+}
+
+void Sender::timedOut()
+{
+    m_timeout->setEnabled(false);
+    if (!m_current)
+        return;
+    if (m_reply.isEmpty() && m_plan.broadcast()) {
+        m_out << "RXD  (sent to all, no reply expected)" << Qt::endl;
+    } else if (m_reply.isEmpty()) {
+        m_out << "RXD  X X X X" << Qt::endl;
+        m_err << "tarn-send: " << m_current->word << ": no reply within " << m_plan.timeout.count()
+              << " ms" << Qt::endl;
+        m_exitCode = kReplyMissing;
+    } else {
+        printReply(false);
+        if (!m_plan.broadcast()) {
+            m_err << "tarn-send: " << m_current->word << ": incomplete reply within "
+                  << m_plan.timeout.count() << " ms" << Qt::endl;
+            m_exitCode = kReplyMissing;
+        }
+    }
+    sendNext();
+}
+
+void Sender::printReply(bool complete)
+{
+    const QString rendering = renderMonitor(m_reply);
+    m_out << "RXD " << rendering << Qt::endl;
+    if (!complete || !isQuery(m_current->code))
+        return;
+    if (const auto status = decodeQueryReply(QLatin1StringView(m_current->code), rendering))
+        m_out << "STATUS" << *status << Qt::endl;
+}
+
+void Sender::portFailed(const QString &description)
+{
+    if (!m_running)
+        return;
+    m_err << "tarn-send: " << description << Qt::endl;
+    finish(kPortFailed);
+}
+
+void Sender::finish(int exitCode)
+{
+    m_timeout->setEnabled(false);
+    m_current = nullptr;
+    m_running = false;
+    m_exitCode = exitCode;
+    (void)m_port.setPortOpen(false);
+    emit finished(exitCode);
+}
+
+} // namespace tarn::send
