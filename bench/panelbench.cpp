@@ -138,14 +138,21 @@ void measureGroup(Rig &rig, const Group &group, const Settings &settings, Report
         group.prepare(rig);
     rig.waitQuiet();
     rig.line.takeFrames();
+    rig.port.resetCounts();
+    rig.port.recordTimes = true;
 
     const milliseconds span =
         std::max<milliseconds>(settings.hold, group.design * settings.samples + group.design / 2);
     rig.panel->press(group.button);
     runFor(span);
     rig.panel->release(group.button);
+    rig.port.recordTimes = false;
     rig.waitQuiet();
 
+    std::vector<double> asked;
+    for (const TimePoint t : rig.port.outputTimes)
+        asked.push_back(toMs(t.time_since_epoch()));
+    const Summary atPanel = summarize(gaps(asked));
     const std::vector<Frame> frames = rig.line.takeFrames();
     std::vector<double> arrivals;
     int foreign = 0;
@@ -161,7 +168,8 @@ void measureGroup(Rig &rig, const Group &group, const Settings &settings, Report
     QString verdict = (medianOk && tailOk && s.count > 0 && foreign == 0)
                           ? QStringLiteral("ok")
                           : QStringLiteral("MISSED");
-    QString notes = QStringLiteral("held %1 s").arg(formatted(toMs(span) / 1000, 1));
+    QString notes = QStringLiteral("held %1 s; at the panel: median %2, p99 %3")
+                        .arg(formatted(toMs(span) / 1000, 1), ms(atPanel.median), ms(atPanel.p99));
     if (foreign)
         notes += QStringLiteral(", %1 unexpected frames").arg(foreign);
     report.add({QStringLiteral("Repeat period, %1").arg(group.name), QString::number(s.count),

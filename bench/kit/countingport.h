@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <optional>
+#include <vector>
 
 namespace tarn::bench {
 
@@ -28,6 +29,8 @@ public:
     Outcome output(const QByteArray &data) override
     {
         ++outputs;
+        if (recordTimes)
+            outputTimes.push_back(std::chrono::steady_clock::now());
         Outcome outcome = m_inner.output(data);
         if (!outcome) {
             if (!firstFailure)
@@ -47,12 +50,15 @@ public:
         failures = 0;
         lastFailure.clear();
         firstFailure.reset();
+        outputTimes.clear();
     }
 
     int outputs = 0;
     int failures = 0;
     QString lastFailure;
     std::optional<std::chrono::steady_clock::time_point> firstFailure;
+    bool recordTimes = false; // note when each transmission was asked for
+    std::vector<std::chrono::steady_clock::time_point> outputTimes;
 
 private:
     CommControl &m_inner;
