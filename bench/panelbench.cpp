@@ -543,12 +543,14 @@ int main(int argc, char *argv[])
     const QString loadBefore = loadAverage();
 
     Report report;
+    bool realtimePeer = false;
     {
         Rig rig;
         if (const QString error = rig.open(); !error.isEmpty()) {
             std::fprintf(stderr, "tarn-bench: %s\n", qPrintable(error));
             return 1;
         }
+        realtimePeer = rig.line.realtime();
         measureRepeatPeriods(rig, settings, report);
         measurePressLatency(rig, settings, report);
         measureReleaseToQuiet(rig, settings, report);
@@ -580,11 +582,14 @@ int main(int argc, char *argv[])
     info(QStringLiteral("Load average before / after"),
          QStringLiteral("%1 / %2").arg(loadBefore, loadAverage()));
     info(QStringLiteral("Settings"),
-         QStringLiteral("groups held ≥ %1 s and ≥ %2 periods; %3 presses; long hold %4 s")
+         QStringLiteral("groups held ≥ %1 s and ≥ %2 periods; %3 presses; long hold %4 s; "
+                        "far end %5")
              .arg(settings.hold.count())
              .arg(settings.samples)
              .arg(settings.latencySamples)
-             .arg(settings.longHold.count()));
+             .arg(settings.longHold.count())
+             .arg(realtimePeer ? QStringLiteral("at real-time priority")
+                               : QStringLiteral("at normal priority")));
     std::fputs(qPrintable(markdownTable(header, report.rows)), stdout);
     return 0;
 }

@@ -38,6 +38,8 @@ public:
     TimePoint lastArrival() const { return TimePoint{Nanos{m_lastArrival.load()}}; }
     // Characters taken off the line before the carriage return of a frame.
     bool midFrame() const { return m_midFrame.load(); }
+    // The far end got a real-time priority (it does when run as root or with CAP_SYS_NICE).
+    bool realtime() const { return m_realtime.load(); }
 
 signals:
     // Emitted from the reader thread; connect with the default connection type to get it on
@@ -56,6 +58,7 @@ private:
     std::atomic<quint64> m_bytes{0};
     std::atomic<Nanos::rep> m_lastArrival{0};
     std::atomic<bool> m_midFrame{false};
+    std::atomic<bool> m_realtime{false};
     std::mutex m_mutex;
     std::vector<Frame> m_completed;
     std::thread m_thread;
