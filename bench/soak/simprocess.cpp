@@ -71,8 +71,14 @@ void SimProcess::read()
         return;
     std::vector<SimLine> lines = m_parser.feed(chunk, Clock::now());
     for (SimLine &line : lines) {
-        (line.kind == SimLine::Kind::Frame ? m_frames : m_replies) += 1;
-        m_lines.push_back(std::move(line));
+        if (line.kind == SimLine::Kind::Frame) {
+            ++m_frames;
+            m_frameTimes.push_back(line.at);
+        } else {
+            ++m_replies;
+        }
+        if (m_keepLines)
+            m_lines.push_back(std::move(line));
     }
     if (!lines.empty())
         emit lineSeen();

@@ -54,7 +54,12 @@ public:
 
     quint64 frames() const { return m_frames; }
     quint64 replies() const { return m_replies; }
+    // The lines kept since the last call; lines are kept only while keepLines is set, so
+    // that a long run does not hoard them in the process it measures.
     std::vector<SimLine> take() { return std::exchange(m_lines, {}); }
+    void setKeepLines(bool keep) { m_keepLines = keep; }
+    // When each frame was reported, since the last call; always kept (8 bytes a frame).
+    std::vector<TimePoint> takeFrameTimes() { return std::exchange(m_frameTimes, {}); }
 
 signals:
     void lineSeen();
@@ -67,6 +72,8 @@ private:
     QProcess m_process;
     SimOutputParser m_parser;
     std::vector<SimLine> m_lines;
+    std::vector<TimePoint> m_frameTimes;
+    bool m_keepLines = false;
     quint64 m_frames = 0;
     quint64 m_replies = 0;
 };

@@ -10,6 +10,7 @@
 
 #include "kit/eventloop.h"
 #include "kit/procinfo.h"
+#include "kit/reports.h"
 #include "kit/stats.h"
 #include "kit/table.h"
 
@@ -216,14 +217,13 @@ double Soak::clickWindow(QStringView control, tarn::ViewItem answer)
     return m_answeredAt ? toMs(*m_answeredAt - posted) : -1.0;
 }
 
-std::vector<double> framePeriods(const std::vector<SimLine> &lines)
+std::vector<double> framePeriods(const std::vector<TimePoint> &times)
 {
-    std::vector<double> times;
-    for (const SimLine &line : lines) {
-        if (line.kind == SimLine::Kind::Frame)
-            times.push_back(toMs(line.at.time_since_epoch()));
-    }
-    return gaps(times);
+    std::vector<double> ms;
+    ms.reserve(times.size());
+    for (const TimePoint t : times)
+        ms.push_back(toMs(t.time_since_epoch()));
+    return gaps(ms);
 }
 
 void Soak::holdPhase()
@@ -235,7 +235,7 @@ void Soak::holdPhase()
     panel().press(u"Command48");
     panel().release(u"Command48");
     runFor(300ms);
-    m_sim.take();
+    m_sim.takeFrameTimes();
     m_probe.take();
     const qint64 rssStart = residentKb();
     panel().press(u"Command5");
@@ -245,12 +245,12 @@ void Soak::holdPhase()
     quint64 frames = 0;
     for (int w = 1; w <= m_settings.windows; ++w) {
         runFor(window);
-        const std::vector<SimLine> lines = m_sim.take();
-        const Summary periods = summarize(framePeriods(lines));
+        const std::vector<TimePoint> times = m_sim.takeFrameTimes();
+        const Summary periods = summarize(framePeriods(times));
         const Summary late = summarize(m_probe.take());
         lateness << late;
         rssEnd = residentKb();
-        const auto seen = std::ranges::count(lines, SimLine::Kind::Frame, &SimLine::kind);
+        const auto seen = times.size();
         frames += seen;
         out(QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 kB |")
                 .arg(w)
@@ -281,6 +281,7 @@ void Soak::oneShotPhase()
     const auto buttons = tarn::oneShotButtons();
     std::size_t next = 0;
     const milliseconds window = milliseconds(m_settings.oneShots) / m_settings.windows;
+    m_sim.setKeepLines(true); // a few lines a click, taken at every click
     const qint64 rssStart = residentKb();
     qint64 rssEnd = rssStart;
     QList<Summary> toFrame;
@@ -323,6 +324,8 @@ void Soak::oneShotPhase()
                 .arg(silent)
                 .arg(rssEnd));
     }
+    m_sim.setKeepLines(false);
+    m_sim.takeFrameTimes();
     check(QStringLiteral("one-shots: memory flat"), rssEnd - rssStart <= 2048,
           QStringLiteral("VmRSS %1 kB → %2 kB").arg(rssStart).arg(rssEnd));
     check(QStringLiteral("one-shots: latency not growing"),
@@ -415,11 +418,11 @@ void Soak::unplugPhase()
     int restored = 0, flowingBefore = 0;
     std::vector<double> restoreMs, cpuUnplugged, cpuPlugged, reports;
     QStringList texts;
-    // Unplugs in which a failure text came back other than once more after the display
-    // clearing blanked it: that would be a report per failing tick.
-    int repeated = 0;
+    int repeated = 0; // unplugs in which a failure was reported more than once
+
     QStringList firstSequence;
     for (int i = 0; i < m_settings.unplugs; ++i) {
+        m_sim.takeFrameTimes(); // only the counts matter here
         // Traffic is flowing: measure the CPU it takes, for comparison.
         const quint64 before = m_sim.frames();
         auto cpu = processCpuTime();
@@ -436,16 +439,13 @@ void Soak::unplugPhase()
         m_sim.kill();
         runFor(m_settings.unplugged);
         cpuUnplugged.push_back(100.0 * toMs(processCpuTime() - cpu) / toMs(Clock::now() - at));
-        reports.push_back(m_statusTexts.size());
-        QStringList distinct;
+        const FailureReports judged = judgeFailureReports(m_statusTrace);
+        reports.push_back(judged.reports);
         for (const QString &text : std::as_const(m_statusTexts)) {
-            if (!distinct.contains(text))
-                distinct << text;
             if (!texts.contains(text))
                 texts << text;
         }
-        const int blanks = static_cast<int>(m_statusTrace.count(QStringLiteral("(blank)")));
-        if (m_statusTexts.size() > distinct.size() + std::min(blanks, 1))
+        if (!judged.once)
             ++repeated;
         if (i == 0)
             firstSequence = m_statusTrace;
@@ -476,6 +476,10 @@ void Soak::unplugPhase()
             .arg(count.min)
             .arg(count.max)
             .arg(texts.join(QStringLiteral(" | "))));
+    for (QString &text : firstSequence) {
+        if (text.isEmpty())
+            text = QStringLiteral("(blank)");
+    }
     out(QStringLiteral("STATUS in order during the first unplug: %1")
             .arg(firstSequence.join(QStringLiteral(" → "))));
     check(QStringLiteral("unplug: traffic restored every time"),

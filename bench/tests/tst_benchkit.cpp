@@ -1,11 +1,15 @@
 // The measuring instruments of the benchmarks: if these are wrong, every figure is.
 
+#include "kit/countingport.h"
 #include "kit/line.h"
 #include "kit/procinfo.h"
 #include "kit/ptyline.h"
+#include "kit/reports.h"
 #include "kit/stats.h"
 #include "kit/table.h"
 #include "soak/simprocess.h"
+
+#include "fakeport.h"
 
 #include <QFile>
 #include <QTest>
@@ -212,6 +216,66 @@ private slots:
     {
         QCOMPARE(formatted(250.0123, 2), QStringLiteral("250.01"));
         QCOMPARE(formatted(5, 3), QStringLiteral("5.000"));
+    }
+
+    void aFailureIsReportedOnceOrOnceMoreAfterABlank_data()
+    {
+        QTest::addColumn<QStringList>("trace");
+        QTest::addColumn<int>("reports");
+        QTest::addColumn<int>("distinct");
+        QTest::addColumn<bool>("once");
+        const QString lost = QStringLiteral(" Lost /dev/pts/3");
+        const QString closed = QStringLiteral(" Cannot write: the port is not open");
+        QTest::newRow("each failure once") << QStringList{lost, closed} << 2 << 2 << true;
+        QTest::newRow("shown again after the display clearing")
+            << QStringList{lost, closed, QString(), closed} << 3 << 2 << true;
+        QTest::newRow("alternating texts are a report per tick")
+            << QStringList{lost, closed, lost} << 3 << 2 << false;
+        QTest::newRow("shown again after every blank")
+            << QStringList{closed, QString(), closed, QString(), closed} << 3 << 1 << false;
+        QTest::newRow("nothing reported at all") << QStringList{QString()} << 0 << 0 << false;
+    }
+    void aFailureIsReportedOnceOrOnceMoreAfterABlank()
+    {
+        QFETCH(QStringList, trace);
+        QFETCH(int, reports);
+        QFETCH(int, distinct);
+        QFETCH(bool, once);
+        const FailureReports judged = judgeFailureReports(trace);
+        QCOMPARE(judged.reports, reports);
+        QCOMPARE(judged.distinct, distinct);
+        QCOMPARE(judged.once, once);
+    }
+
+    void theCountingPortCountsFailedTransmissionsAndPassesTheRestOn()
+    {
+        tarn::test::FakePort fake;
+        CountingPort port(fake);
+        QVERIFY(port.setPortOpen(true).ok());
+        QVERIFY(fake.portOpen());
+        port.recordTimes = true;
+        QVERIFY(port.output("C00\r").ok());
+        fake.setWritesFail(true);
+        const tarn::Outcome failed = port.output("C01\r");
+        QVERIFY(!failed.ok());
+        QCOMPARE(port.outputs, 2);
+        QCOMPARE(port.failures, 1);
+        QCOMPARE(port.lastFailure, failed.description());
+        QVERIFY(port.firstFailure.has_value());
+        QCOMPARE(port.outputTimes.size(), std::size_t(2));
+        QCOMPARE(fake.frames, QByteArrayList{"C00\r"});
+
+        int received = 0;
+        connect(&port, &tarn::CommControl::onComm, this, [&] { ++received; });
+        fake.arrive("00\r");
+        QCOMPARE(received, 1);
+        QCOMPARE(port.input(), QByteArray("00\r"));
+
+        port.resetCounts();
+        QCOMPARE(port.outputs, 0);
+        QCOMPARE(port.failures, 0);
+        QVERIFY(!port.firstFailure.has_value());
+        QVERIFY(port.outputTimes.empty());
     }
 
     void theSimulatorsReportIsReadLineByLine()
