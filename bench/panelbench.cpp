@@ -163,11 +163,9 @@ void measureGroup(Rig &rig, const Group &group, const Settings &settings, Report
     }
     const Summary s = summarize(gaps(arrivals));
     const double design = static_cast<double>(group.design.count());
-    const bool medianOk = std::abs(s.median - design) <= 0.02 * design;
-    const bool tailOk = group.design < 25ms || s.p99 <= design + 1.0;
-    QString verdict = (medianOk && tailOk && s.count > 0 && foreign == 0)
-                          ? QStringLiteral("ok")
-                          : QStringLiteral("MISSED");
+    const QString verdict = meetsPeriodTargets(s, group.design) && foreign == 0
+                                ? QStringLiteral("ok")
+                                : QStringLiteral("MISSED");
     QString notes = QStringLiteral("held %1 s; at the panel: median %2, p99 %3")
                         .arg(formatted(toMs(span) / 1000, 1), ms(atPanel.median), ms(atPanel.p99));
     if (foreign)

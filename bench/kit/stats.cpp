@@ -39,4 +39,15 @@ std::vector<double> gaps(const std::vector<double> &series)
     return result;
 }
 
+bool meetsPeriodTargets(const Summary &periods, std::chrono::milliseconds design)
+{
+    using namespace std::chrono_literals;
+    if (periods.count == 0)
+        return false;
+    const auto designMs = static_cast<double>(design.count());
+    const bool median = std::abs(periods.median - designMs) <= 0.02 * designMs;
+    const bool tail = design < 25ms || periods.p99 <= designMs + 1.0;
+    return median && tail;
+}
+
 } // namespace tarn::bench

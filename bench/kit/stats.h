@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <vector>
 
@@ -26,5 +27,10 @@ Summary summarize(std::vector<double> samples);
 
 // The differences between neighbours of an ascending series.
 std::vector<double> gaps(const std::vector<double> &series);
+
+// The panel's timing targets for a repeat: the median period (in ms) within 2 % of the
+// design period, and for periods of 25 ms and more the 99th percentile no more than 1 ms
+// over it. A group with no period measured meets nothing.
+bool meetsPeriodTargets(const Summary &periods, std::chrono::milliseconds design);
 
 } // namespace tarn::bench

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <csignal>
+#include <sys/prctl.h>
 
 namespace tarn::bench {
 
@@ -34,6 +35,8 @@ SimProcess::SimProcess(QString program, QString link, QObject *parent)
     : QObject(parent), m_program(std::move(program)), m_link(std::move(link))
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The simulator ends with this process, however this process ends.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &SimProcess::read);
 }
 

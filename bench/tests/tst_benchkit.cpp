@@ -81,6 +81,41 @@ private slots:
         QVERIFY(gaps({7}).empty());
     }
 
+    void aRepeatMeetsItsTargetsWithinTwoPercentAndOneMillisecond_data()
+    {
+        QTest::addColumn<double>("median");
+        QTest::addColumn<double>("p99");
+        QTest::addColumn<int>("design");
+        QTest::addColumn<bool>("met");
+        QTest::newRow("on time") << 250.1 << 250.9 << 250 << true;
+        QTest::newRow("median 2 % slow") << 51.0 << 51.0 << 50 << true;
+        QTest::newRow("median over 2 % slow") << 5.11 << 5.11 << 5 << false;
+        QTest::newRow("median 2 % fast") << 245.0 << 250.0 << 250 << true;
+        QTest::newRow("median over 2 % fast") << 244.9 << 250.0 << 250 << false;
+        QTest::newRow("p99 1 ms over") << 50.2 << 51.0 << 50 << true;
+        QTest::newRow("p99 more than 1 ms over") << 50.2 << 51.05 << 50 << false;
+        QTest::newRow("25 ms is held to the p99 too") << 25.1 << 26.5 << 25 << false;
+        QTest::newRow("5 ms is held to its median only") << 5.05 << 7.5 << 5 << true;
+        QTest::newRow("5 ms median 3.7 % slow") << 5.185 << 5.4 << 5 << false;
+    }
+    void aRepeatMeetsItsTargetsWithinTwoPercentAndOneMillisecond()
+    {
+        QFETCH(double, median);
+        QFETCH(double, p99);
+        QFETCH(int, design);
+        QFETCH(bool, met);
+        Summary periods;
+        periods.count = 100;
+        periods.median = median;
+        periods.p99 = p99;
+        QCOMPARE(meetsPeriodTargets(periods, std::chrono::milliseconds(design)), met);
+    }
+
+    void nothingMeasuredMeetsNoTarget()
+    {
+        QVERIFY(!meetsPeriodTargets(Summary{}, std::chrono::milliseconds(250)));
+    }
+
     void aCharacterTakesTenBitTimes_data()
     {
         QTest::addColumn<int>("baud");
