@@ -29,7 +29,8 @@ public:
     void setBaud(int baud);
     int baud() const { return m_baud.load(); }
 
-    // The frames completed since the last call.
+    // The frames completed since the last call. They are kept until taken: a long run
+    // takes them now and then, or the measuring itself grows the process.
     std::vector<Frame> takeFrames();
     // Counters since open().
     quint64 frameCount() const { return m_frames.load(); }
