@@ -175,8 +175,7 @@ void Soak::noteView(tarn::ViewItem item)
     if (item == tarn::ViewItem::Status) {
         if (!panel().view().status.isEmpty())
             m_statusTexts << panel().view().status;
-        m_statusTrace << (panel().view().status.isEmpty() ? QStringLiteral("(blank)")
-                                                          : panel().view().status);
+        m_statusTrace << panel().view().status; // empty: the line was blanked
     }
     if (m_awaited && item == *m_awaited && !m_answeredAt)
         m_answeredAt = now;
