@@ -1,6 +1,8 @@
 # The two commands of the README, and the longer runs behind them.
 #   make run    build, start the projector simulator on a pseudo-terminal, start the panel on it
 #   make test   install what is missing, build, run every test headless
+#   make bench  timing, memory and start-up table (BENCH_ARGS=--full for the long run)
+#   make soak   long runs against the simulator (SOAK_ARGS=--quick for a short one)
 BUILD   ?= build
 GEN     := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 SUDO    := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -17,7 +19,7 @@ SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_r
            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
            LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: deps configure build run test test-asan test-fuzz lint fuzz bench clean
+.PHONY: deps configure build run test test-asan test-fuzz lint fuzz bench soak clean
 
 deps:
 	@missing=$$(for p in $(DEBS); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null \
@@ -74,7 +76,13 @@ fuzz: $(FUZZ)/build.ninja
 bench: build
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
 	cmake --build $(BUILD) --target benchmarks
-	bench/run-all.sh $(BUILD)
+	bench/run-all.sh $(BUILD) $(BENCH_ARGS)
+
+# The full soak runs about 25 minutes; SOAK_ARGS=--quick makes it about 2.
+soak: build
+	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
+	cmake --build $(BUILD) --target benchmarks
+	$(BUILD)/bin/tarn-soak $(SOAK_ARGS)
 
 clean:
 	rm -rf $(BUILD) build-*
