@@ -1,31 +1,86 @@
 #include "app/qttimer.h"
 
+#include <QSocketNotifier>
+
+#ifdef Q_OS_LINUX
+#include <sys/timerfd.h>
+#include <unistd.h>
+#endif
+
 namespace tarn {
 
 QtTimer::QtTimer()
 {
-    m_timer.setTimerType(Qt::PreciseTimer);
+#ifdef Q_OS_LINUX
+    m_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (m_fd >= 0) {
+        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                         [this] { tick(); });
+        return;
+    }
+#endif
+    m_fallback.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_fallback, &QTimer::timeout, &m_fallback, [this] { tick(); });
+}
+
+QtTimer::~QtTimer()
+{
+#ifdef Q_OS_LINUX
+    m_notifier.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
 }
 
 void QtTimer::setInterval(milliseconds interval)
 {
     m_interval = interval;
-    if (m_timer.isActive())
-        m_timer.start(m_interval); // a running timer counts the new interval from now
+    if (m_enabled)
+        arm(); // a running timer counts the new interval from now
 }
 
 void QtTimer::setEnabled(bool enabled)
 {
-    if (enabled)
-        m_timer.start(m_interval); // also restarts a running countdown
-    else
-        m_timer.stop();
+    m_enabled = enabled;
+    arm(); // enabling also restarts a running countdown
 }
 
-void QtTimer::setTickHandler(std::function<void()> handler)
+// Starts a fresh countdown of one interval, repeating, or stops the timer.
+void QtTimer::arm()
 {
-    QObject::disconnect(&m_timer, &QTimer::timeout, nullptr, nullptr);
-    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, std::move(handler));
+    // A timer of 0 ms ticks as often as the event loop turns, as a window timer does.
+    const milliseconds period = std::max(m_interval, milliseconds(0));
+    if (m_fd < 0) {
+        if (m_enabled)
+            m_fallback.start(period);
+        else
+            m_fallback.stop();
+        return;
+    }
+#ifdef Q_OS_LINUX
+    itimerspec spec{};
+    if (m_enabled) {
+        const auto ns = std::max<long long>(std::chrono::nanoseconds(period).count(), 1);
+        spec.it_value = {time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
+        spec.it_interval = spec.it_value;
+    }
+    ::timerfd_settime(m_fd, 0, &spec, nullptr);
+#endif
+}
+
+void QtTimer::tick()
+{
+#ifdef Q_OS_LINUX
+    if (m_fd >= 0) {
+        // Ticks the loop was too busy to take are one tick, as with any window timer.
+        quint64 expirations = 0;
+        if (::read(m_fd, &expirations, sizeof expirations) != sizeof expirations)
+            return;
+    }
+#endif
+    if (m_enabled && m_handler)
+        m_handler();
 }
 
 } // namespace tarn
