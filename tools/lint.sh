@@ -10,7 +10,7 @@ echo "clang-format: ${#files[@]} files clean"
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-run-clang-tidy -quiet -p "$build" -j 2 "^$PWD/(src|tools)/.*\.cpp$" > "$log" 2>&1 || true
+run-clang-tidy -quiet -p "$build" -j 2 "^$PWD/(src|tools|bench)/.*\.cpp$" > "$log" 2>&1 || true
 if grep -E 'warning:|error:' "$log"; then
     echo "clang-tidy: the findings above must be fixed" >&2
     exit 1

@@ -12,7 +12,7 @@ const QString kTcpScheme = QStringLiteral("tcp://");
 
 QString deviceForPort(int number)
 {
-    const QString mapped = qEnvironmentVariable("TARN_COM" + QByteArray::number(number));
+    QString mapped = qEnvironmentVariable("TARN_COM" + QByteArray::number(number));
     if (!mapped.isEmpty()) {
         // A relative path ("build/com1", "./link") means the file it names from here; the
         // serial port would otherwise look for it under /dev.
