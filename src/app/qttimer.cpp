@@ -59,13 +59,13 @@ void QtTimer::arm()
         return;
     }
 #ifdef Q_OS_LINUX
-    itimerspec spec{};
+    itimerspec schedule{};
     if (m_enabled) {
         const auto ns = std::max<long long>(std::chrono::nanoseconds(period).count(), 1);
-        spec.it_value = {time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
-        spec.it_interval = spec.it_value;
+        schedule.it_value = {time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
+        schedule.it_interval = schedule.it_value;
     }
-    ::timerfd_settime(m_fd, 0, &spec, nullptr);
+    ::timerfd_settime(m_fd, 0, &schedule, nullptr);
 #endif
 }
 
