@@ -34,8 +34,7 @@ private slots:
         QCOMPARE(rig.view().status, " Cannot open /dev/fake1: No such file or directory");
         QVERIFY2(rig.warnings.shown.isEmpty(), "start-up is no click of the operator's");
         rig.panel.click(u"Command44"); // fails on the closed port, and the panel goes on
-        QCOMPARE(rig.warnings.shown,
-                 QStringList{"Cannot write to /dev/fake1: the port is not open"});
+        QCOMPARE(rig.warnings.shown.size(), 1);
     }
 
     // A lost port takes a speed for its next opening, and choosing a port opens it again.
@@ -69,12 +68,12 @@ private slots:
         row("an empty read ends the wait", {"Command38", ">", "500ms"}, {" C R 9 CR ", " ", " "});
         row("two replies are one text", {"Command38", ">A\r", ">B\r"},
             {" C R 9 CR ", " A CR B CR ", " A CR B CR "});
+        row("a line error is no reply", {"Command44", "!1004", "500ms"},
+            {" C R 0 CR ", " X X X X", ""});
         row("a left-over ack spoils the key", {"Command17", ">\x06", "Command44", ">00\r"},
             {" C R 0 CR ", " &0 0 CR ", ""});
         row("PJ Select changed before the reply", {"Command44", "Option6", ">00\r"},
             {" C R 0 CR ", " 0 0 CR ", ""});
-        row("a frame leaves RXD and STATUS", {"Command44", ">80\r", "Command17"},
-            {" C 0 0 CR ", " 8 0 CR ", " Stand by"});
         row("each frame re-arms the time-out", {"Command17", "400ms", "Command44", "499ms"},
             {" C R 0 CR ", "", ""});
         row("... and the clearing", {"Command17", "400ms", "Command44", "999ms"},
@@ -88,15 +87,6 @@ private slots:
         PanelRig rig;
         rig.run(steps);
         QCOMPARE(rig.lines(), lines);
-    }
-
-    void eventsOtherThanReceptionAreIgnored()
-    {
-        PanelRig rig;
-        rig.panel.click(u"Command44");
-        rig.port.raiseEvent(1004); // a framing error
-        rig.advance(500ms);
-        QCOMPARE(rig.view().rxd, " X X X X");
     }
 
     void aFailedWriteEndsTheClickThere()
@@ -128,6 +118,7 @@ private slots:
         row("SELECT", {}, "Command6", "C3F\r", {500, 200, 245});
         row("D.Zoom -", {}, "Command49", "C31\r", {250, 200, 245});
         row("lens shift →", {}, "Command61", "C60\r", {50, 25, 25});
+        row("Zoom + over a held VOL +", {"+Command1"}, "Command15", "C47\r", {50, 25, 25});
         // An arrow repeats at what the last setting left in Timer1.
         row("↑ at start", {}, "Command5", "C3C\r", {200, 500, 1000});
         row("→ after MENU ON", {"Command23"}, "Command8", "C3A\r", {200, 150, 190});
@@ -161,10 +152,10 @@ private slots:
         QCOMPARE(rig.port.frames, QByteArrayList(2, frame));
     }
 
-    void aReleaseTidiesTheMonitorAndPutsBackTheTimeouts()
+    void anyReleaseStopsTheRepeatAndTidiesTheMonitor()
     {
         PanelRig rig;
-        rig.run({"Command44", ">00\r", "+Command36", "10ms", ">\x06", "-Command36"});
+        rig.run({"Command44", ">00\r", "+Command36", "10ms", ">\x06", "-Command2"});
         QCOMPARE(rig.lines(), QStringList({"", "", " Power ON"}));
         QVERIFY(!rig.panel.timer(1).isEnabled() && !rig.panel.timer(2).isEnabled());
         QCOMPARE(rig.intervals(), (QList<qint64>{50, 500, 1000}));
@@ -174,39 +165,19 @@ private slots:
         QCOMPARE(rig.lines(), QStringList(3));
     }
 
-    void aSecondPressTakesOverAndAnyReleaseStops()
-    {
-        PanelRig rig;
-        rig.run({"+Command1", "+Command15", "100ms"}); // a lost release, or a second button
-        QCOMPARE(rig.port.frames, QByteArrayList({"C09\r", "C47\r", "C47\r", "C47\r"}));
-        rig.run({"-Command51", "1000ms"});
-        QCOMPARE(rig.port.frames.size(), 4);
-    }
-
-    void aFailedPressStartsNoRepeatAndWarnsOnlyAfterTheRelease_data()
-    {
-        QTest::addColumn<QStringList>("before");
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QList<qint64>>("intervals"); // arrows write theirs before sending
-        QTest::newRow("VOL +") << QStringList{} << "Command1" << QList<qint64>{200, 500, 1000};
-        QTest::newRow("↓ after CURSOL")
-            << QStringList{"Command43"} << "Command7" << QList<qint64>{30, 50, 75};
-    }
-
     void aFailedPressStartsNoRepeatAndWarnsOnlyAfterTheRelease()
     {
-        QFETCH(QStringList, before);
-        QFETCH(QString, control);
-        QFETCH(QList<qint64>, intervals);
         PanelRig rig;
-        rig.run(before);
+        rig.panel.click(u"Command43"); // arrows now write 50 and 75 ms before they send
         rig.port.setWritesFail(true);
-        rig.panel.press(control);
-        QVERIFY(rig.state().RepeatCode != 0);
-        QCOMPARE(rig.intervals(), intervals);
+        rig.panel.press(u"Command7");
+        QCOMPARE(rig.state().SendFrame, QByteArray("C3D\r"));
+        QCOMPARE(rig.intervals(), (QList<qint64>{30, 50, 75}));
         QVERIFY(!rig.panel.timer(1).isEnabled() && rig.warnings.shown.isEmpty());
-        rig.run({'-' + control, '-' + control});
+        rig.run({"-Command7", "-Command7", "+Command1"}); // VOL writes its intervals after
         QCOMPARE(rig.warnings.shown, QStringList{kFull});
+        QCOMPARE(rig.state().RepeatCode, 1);
+        QCOMPARE(rig.intervals(), (QList<qint64>{30, 500, 1000}));
     }
 
     void aTickReadsThePrefixAfreshAndAFailedTickIsRetried()

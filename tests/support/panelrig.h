@@ -53,7 +53,8 @@ struct PanelRig
     }
 
     // Runs the steps in order: "Command44" or "Option5" is clicked, "+Command1" pressed,
-    // "-Command1" released; ">80\r" makes the bytes arrive; "250ms" moves the clock.
+    // "-Command1" released; ">80\r" makes the bytes arrive, "!1004" raises another line
+    // event; "250ms" moves the clock.
     void run(const QStringList &steps)
     {
         for (const QString &step : steps) {
@@ -63,6 +64,8 @@ struct PanelRig
                 panel.release(step.mid(1));
             else if (step.startsWith(u'>'))
                 port.arrive(step.mid(1).toLatin1());
+            else if (step.startsWith(u'!'))
+                port.raiseEvent(step.mid(1).toInt());
             else if (step.endsWith(u"ms"))
                 advance(milliseconds(step.chopped(2).toInt()));
             else
