@@ -43,6 +43,7 @@ public:
 
     QByteArrayList frames; // every successful output, in order
     QStringList log;       // every operation, for checking the order of steps
+    QStringList refused;   // operations, as logged, that the device refuses ("close")
 
 private:
     int m_number = 1;

@@ -19,8 +19,7 @@ namespace {
 
 constexpr QRect kDesignArea(0, 0, 633, 455);           // 9495 x 6825 twips
 const QStringList kCovering = {"Frame8", "Command33"}; // the one overlap of the design
-// Below the compact view: the traffic monitor, STATUS and the queries; and the lowest
-// row, which the data view cuts.
+// Below the compact view: the monitor, STATUS and the queries; the data view cuts the lowest.
 const QStringList kData = {"Frame9",    "Command44", "Command46", "Command54",
                            "Command45", "Command47", "Command55", "Frame12"};
 const QStringList kLowest = {"Frame11", "Command12", "Command38"};
@@ -89,7 +88,6 @@ private slots:
         QTest::addColumn<QString>("designed");
         QTest::newRow("Label1") << "Frame1 POWER 240 240 1095 255 #c0c0c0 #c00000 IPAPGothic 9";
         QTest::newRow("Command6") << "Form1 SELECT 1200 3000 855 375 #ff8000 #000000 IPAGothic 9";
-        QTest::newRow("Option10") << "Frame13 9600 1440 240 975 300 #c0c0c0 #000000 IPAPGothic 9";
         QTest::newRow("Label22") << "Frame12  900 120 5295 300 #ffffff #ff0000 IPAPGothic 9 bold";
         QTest::newRow("Command16")
             << "Form1 END 8400 4320 975 375 #c0c0c0 #000000 IPAGothic 9 bold";
@@ -146,7 +144,6 @@ private slots:
         row("then compact", {"Ctrl+J", "toggle"}, 322, show, {});
         row("then data", {"Ctrl+J", "toggle", "toggle"}, 418, hide,
             data + QStringList{"Command34"});
-        row("then Ctrl+J again", {"Ctrl+J", "toggle", "toggle", "Ctrl+J"}, 455, "CLOSE", all);
         row("data before Ctrl+J", {"toggle"}, 418, hide, data);
     }
 
@@ -265,7 +262,6 @@ private slots:
         QTest::mouseRelease(rig.handle(), Qt::LeftButton, {}, away);
         QTest::mouseDClick(rig.handle(), Qt::MiddleButton, {}, rig.centreOf("Command6"));
         QCOMPARE(rig.port.frames.size(), 4); // a quick second click is a second press
-        QCOMPARE(rig.state().RepeatCode, 0);
     }
 
     void theComFrameShowsEachChoiceAndAFailedOneKeepsItOpen()
@@ -275,16 +271,17 @@ private slots:
         rig.mouse("Command33");
         QVERIFY(rig.at("Frame8")->isAncestorOf(rig.window.childAt(rig.centreOf("Command33"))));
         rig.mouse("Option10");
-        QVERIFY(!rig.at("Frame8")->isVisible() && !rig.checked("Option9"));
-        QVERIFY(rig.checked("Option10") && rig.checked("Option1"));
+        QVERIFY(!rig.at("Frame8")->isVisible() && !rig.checked("Option9") &&
+                rig.checked("Option10"));
         rig.port.log.clear();
         for (const char *name : {"Command33", "Option9", "Command33", "Option1"})
             rig.mouse(name); // the option already chosen runs its handler again
         QCOMPARE(rig.port.log, QStringList({"settings 19200,N,8,1", "close", "port 1", "open"}));
-
-        rig.mouse("Command33");
+        QVERIFY(!rig.at("Frame8")->isVisible());
         rig.advance(3s);
-        rig.toggle(); // starts the five seconds again
+        rig.mouse("Command33"); // shows it again for five seconds
+        rig.advance(3s);
+        rig.toggle(); // and so does the view button
         rig.advance(4999ms);
         QVERIFY(rig.at("Frame8")->isVisible());
         rig.advance(1ms);
