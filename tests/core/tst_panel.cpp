@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(rig.state().SendFrame, QByteArray("C3D\r"));
         QCOMPARE(rig.intervals(), (QList<qint64>{30, 50, 75}));
         QVERIFY(!rig.panel.timer(1).isEnabled() && rig.warnings.shown.isEmpty());
-        rig.run({"-Command7", "-Command7", "+Command1"}); // VOL writes its intervals after
+        rig.run({"-Command7", "-Command7", "+Command1"}); // VOL writes its own after sending
         QCOMPARE(rig.warnings.shown, QStringList{kFull});
         QCOMPARE(rig.state().RepeatCode, 1);
         QCOMPARE(rig.intervals(), (QList<qint64>{30, 500, 1000}));
