@@ -1,6 +1,5 @@
 #include "app/layout.h"
 
-#include <algorithm>
 #include <array>
 
 namespace tarn::layout {
@@ -237,12 +236,6 @@ std::span<const Control> controls()
 std::span<const Line> lines()
 {
     return kLines;
-}
-
-const Control *find(QStringView name)
-{
-    const auto it = std::ranges::find(kControls, name, &Control::name);
-    return it == kControls.end() ? nullptr : &*it;
 }
 
 } // namespace tarn::layout

@@ -82,6 +82,4 @@ std::span<const Control> controls();
 std::span<const Line> lines();
 inline constexpr quint32 kLineColour = 0x00FF8080;
 
-const Control *find(QStringView name);
-
 } // namespace tarn::layout

@@ -134,7 +134,6 @@ void Panel::press(QStringView control)
     const HoldButton *button = findHold(control);
     if (!button)
         return;
-    m_mouseHeld = true;
     dispatch(Cause::Press,
              [&] { return button->isArrow() ? arrowPress(*button) : pressSequence(*button); });
 }
@@ -144,7 +143,6 @@ void Panel::release(QStringView control)
     const HoldButton *button = findHold(control);
     if (!button)
         return;
-    m_mouseHeld = false;
     releaseSequence(*button);
     if (!m_deferredWarning.isNull())
         showWarningOnce(std::exchange(m_deferredWarning, QString()));

@@ -148,7 +148,10 @@ private:
     Outcome chooseSpeed(const SpeedOption &speed);
     Outcome MSComm1_OnComm();
 
-    // Command frames, transmission and the traffic monitor.
+    // Command frames, transmission and the traffic monitor. Hyouji's mode: kTransmit
+    // sends data; any other value (the reception handler passes kReceive) shows a reply.
+    static constexpr quint8 kTransmit = 1;
+    static constexpr quint8 kReceive = 2;
     void choosePjSelect(const PjSelectOption &pj);
     Outcome send(QLatin1StringView code);
     Outcome Hyouji(const QByteArray &data, quint8 mode);
@@ -180,7 +183,6 @@ private:
     ViewState m_view;
 
     bool m_warningOpen = false;
-    bool m_mouseHeld = false;
     QString m_deferredWarning; // a failed press's warning, shown once the button is up
 };
 

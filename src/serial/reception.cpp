@@ -14,7 +14,7 @@ Outcome Panel::MSComm1_OnComm()
     if (const qsizetype excess = m_state.RecvBuffer.size() - kRecvBufferLimit; excess > 0)
         m_state.RecvBuffer.remove(0, excess);
     m_state.ReplyPending = 0;
-    return Hyouji(m_state.RecvBuffer, 2);
+    return Hyouji(m_state.RecvBuffer, kReceive);
 }
 
 } // namespace tarn

@@ -7,7 +7,6 @@
 
 namespace tarn {
 namespace {
-constexpr quint8 kTransmit = 1;
 constexpr char kCr = '\r';
 const QString kNoReply = QStringLiteral(" X X X X");
 } // namespace

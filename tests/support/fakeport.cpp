@@ -16,6 +16,8 @@ Outcome FakePort::setCommPort(int number)
 Outcome FakePort::setSettings(const QString &settings)
 {
     log << QStringLiteral("settings %1").arg(settings);
+    if (refused.contains(log.last()))
+        return Outcome::failure(QStringLiteral("%1 refuses %2").arg(deviceName(), settings));
     m_settings = settings;
     return {};
 }
@@ -23,6 +25,8 @@ Outcome FakePort::setSettings(const QString &settings)
 Outcome FakePort::setPortOpen(bool open)
 {
     log << (open ? QStringLiteral("open") : QStringLiteral("close"));
+    if (refused.contains(log.last()))
+        return Outcome::failure(QStringLiteral("%1 refuses to %2").arg(deviceName(), log.last()));
     if (!open) {
         m_open = false;
         return {};

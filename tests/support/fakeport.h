@@ -15,7 +15,7 @@ class FakePort final : public CommControl
 public:
     using CommControl::CommControl;
 
-    void setFixedSetup(const FixedSetup &setup) override { m_setup = setup, m_setupCalls++; }
+    void setFixedSetup(const FixedSetup &) override {}
     int commPort() const override { return m_number; }
     Outcome setCommPort(int number) override;
     QString settings() const override { return m_settings; }
@@ -43,8 +43,7 @@ public:
 
     QByteArrayList frames; // every successful output, in order
     QStringList log;       // every operation, for checking the order of steps
-    FixedSetup m_setup;
-    int m_setupCalls = 0;
+    QStringList refused;   // operations, as logged, that the device refuses ("close")
 
 private:
     int m_number = 1;
