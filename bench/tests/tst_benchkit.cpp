@@ -1,5 +1,5 @@
-// The figures the benchmarks publish and no run would show wrong: nearest-rank percentiles
-// and the verdict on a repeat's period.
+// What the benchmarks publish and no run would show wrong: nearest-rank percentiles and the
+// verdict on a repeat's period (median within 2 %, p99 within 1 ms from 25 ms up).
 #include "kit/stats.h"
 
 #include <QTest>
@@ -10,19 +10,13 @@ class BenchKitTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void percentilesAreNearestRankValuesThatWereMeasured()
+    void percentilesAreMeasuredValuesAndTheVerdictHoldsToItsTargets()
     {
-        std::vector<double> hundred;
-        for (int i = 1; i <= 100; ++i)
-            hundred.push_back(i);
-        QCOMPARE(percentile(hundred, 0.95), 95.0);
         QCOMPARE(percentile({1, 2, 3, 4}, 0.5), 2.0);
         QCOMPARE(percentile({5, 6, 7, 50}, 0.99), 50.0);
-        QCOMPARE(summarize({9, 1, 2}).median, 2.0);
-    }
-
-    void aRepeatMeetsItsTargetWithinTwoPercentAndOneMillisecond()
-    {
+        QCOMPARE(
+            summarize({10, 9, 1, 8, 2, 7, 3, 6, 4, 5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}).p95,
+            19.0);
         const auto meets = [](double median, double p99, int design) {
             return meetsPeriodTargets({100, 0, median, 0, p99, 0},
                                       std::chrono::milliseconds(design));

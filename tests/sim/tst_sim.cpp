@@ -259,25 +259,21 @@ private slots:
         Faults faults;
         faults.noise = true;
         QSet<int> kinds; // NUL, another control byte, DEL, a high byte
-        for (quint32 seed = 1; seed <= 400; ++seed) {
-            const QByteArray reply = seed % 2 ? "035.2  41.8\r" : "\x06";
+        for (quint32 seed = 1; seed <= 200; ++seed) {
             Transmitter transmitter(faults, seed);
-            transmitter.send(reply, milliseconds{0});
+            transmitter.send("035.2  41.8\r", milliseconds{0});
             const auto out = transmitter.take(milliseconds{0});
-            QCOMPARE(out.replies, QList<QByteArray>{out.bytes});
-            QVERIFY(out.bytes.size() > reply.size() && out.bytes.size() <= reply.size() + 3);
-            QCOMPARE(out.bytes.endsWith('\r'), reply.endsWith('\r'));
-            qsizetype matched = 0; // the reply in order, everything else a stray byte
+            QCOMPARE(out.replies, QList<QByteArray>{out.bytes}); // logged as it went out
+            QByteArray reply;
             for (const char c : out.bytes) {
                 const auto u = static_cast<unsigned char>(c);
-                if (matched < reply.size() && c == reply[matched]) {
-                    ++matched;
-                    continue;
-                }
-                QVERIFY2((u < 32 || u >= 127) && c != '\r', out.bytes.toHex().constData());
-                kinds.insert(u == 0 ? 0 : u < 32 ? 1 : u == 127 ? 2 : 3);
+                if ((u >= 32 && u < 127) || c == '\r')
+                    reply += c;
+                else
+                    kinds.insert(u == 0 ? 0 : u < 32 ? 1 : u == 127 ? 2 : 3);
             }
-            QCOMPARE(matched, reply.size());
+            QCOMPARE(reply, "035.2  41.8\r");
+            QVERIFY(out.bytes.endsWith('\r') && out.bytes.size() > 12 && out.bytes.size() <= 15);
         }
         QCOMPARE(kinds.size(), 4);
     }
