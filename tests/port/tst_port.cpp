@@ -217,6 +217,19 @@ private slots:
         QVERIFY(port.output("C00\r").ok());
         sent.clear();
         QTRY_COMPARE((sent += far.receive()), QByteArray("C00\r"));
+        if (tcp)
+            return;
+        // The device goes before the port has heard of it: new settings fail and report the
+        // loss, and an opening made before that report is handled keeps its line.
+        far.close();
+        QVERIFY(!port.setSettings(QStringLiteral("19200,N,8,1")).ok());
+        QCOMPARE(port.settings(), QStringLiteral("9600,N,8,1"));
+        far.renew();
+        QVERIFY(far.open(port));
+        QTest::qWait(100);
+        QVERIFY(port.output("C01\r").ok());
+        sent.clear();
+        QTRY_COMPARE((sent += far.receive()), QByteArray("C01\r"));
     }
 
     void eachFailureNamesTheDeviceAndTheReasonAndChangesNothing_data()
