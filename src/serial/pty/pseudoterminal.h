@@ -35,7 +35,7 @@ public:
     // The far end goes away: the program on the slave sees the line hang up.
     void close();
 
-    static constexpr qsizetype kMaxRead = 64 * 1024;
+    static constexpr qsizetype kMaxRead = qsizetype{64} * 1024;
 
 private:
     int m_master = -1;
