@@ -26,24 +26,30 @@ PseudoTerminal::~PseudoTerminal()
 QString PseudoTerminal::open()
 {
     close();
+    // A failure leaves nothing half open behind.
+    const auto failed = [this](const char *what) {
+        const QString error = systemError(what);
+        close();
+        return error;
+    };
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (m_master < 0)
-        return systemError("posix_openpt");
+        return failed("posix_openpt");
     if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-        return systemError("grantpt");
+        return failed("grantpt");
     const char *name = ::ptsname(m_master);
     if (!name)
-        return systemError("ptsname");
+        return failed("ptsname");
     m_slavePath = QString::fromLocal8Bit(name);
     m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_slave < 0)
-        return systemError("open slave");
+        return failed("open slave");
     termios raw{};
     if (::tcgetattr(m_slave, &raw) != 0)
-        return systemError("tcgetattr");
+        return failed("tcgetattr");
     ::cfmakeraw(&raw);
     if (::tcsetattr(m_slave, TCSANOW, &raw) != 0)
-        return systemError("tcsetattr");
+        return failed("tcsetattr");
     return {};
 }
 
