@@ -28,7 +28,7 @@ QString PseudoTerminal::open()
     close();
     // A failure leaves nothing half open behind.
     const auto failed = [this](const char *what) {
-        const QString error = systemError(what);
+        QString error = systemError(what);
         close();
         return error;
     };
