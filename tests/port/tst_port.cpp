@@ -194,10 +194,10 @@ private slots:
         QVERIFY(port.setSettings(QStringLiteral("9600,N,8,1")).ok()); // at once, staying open
         QCOMPARE(far.speed(), speed_t(tcp ? 0 : B9600));
         far.send("0\r");
-        QTRY_COMPARE(events.count(), 2);
-        QCOMPARE(port.input(), QByteArray("00\r")); // a reopened port would have lost some
+        QByteArray sent; // a reopened port would have lost the first character
+        QTRY_COMPARE((sent += port.input()), QByteArray("00\r"));
         QVERIFY(port.output("CR0\r").ok());
-        QByteArray sent;
+        sent.clear();
         QTRY_COMPARE((sent += far.receive()), QByteArray("CR0\r"));
 
         far.close();
