@@ -4,11 +4,11 @@
 // costs, and the machine it ran on.
 
 #include "kit/countingport.h"
-#include "kit/eventloop.h"
 #include "kit/procinfo.h"
 #include "kit/ptyline.h"
 #include "kit/stats.h"
 #include "kit/table.h"
+#include "realtime.h"
 
 #include "app/panel.h"
 #include "app/qttimer.h"
@@ -31,6 +31,8 @@ using namespace std::chrono_literals;
 using namespace tarn::bench;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
+using tarn::test::runFor;
+using tarn::test::waitFor;
 
 struct Settings
 {
@@ -216,8 +218,7 @@ void measurePressLatency(Rig &rig, const Settings &settings, Report &report)
         const quint64 before = rig.line.frameCount();
         const TimePoint pressed = Clock::now();
         rig.panel->press(u"Command1");
-        runUntil([&] { return rig.line.frameCount() > before; }, 1s, &rig.line,
-                 &PtyLine::frameArrived);
+        waitFor([&] { return rig.line.frameCount() > before; }, 1s);
         rig.panel->release(u"Command1");
         const std::vector<Frame> frames = rig.line.takeFrames();
         if (!frames.empty())

@@ -3,9 +3,9 @@
 //   --startup           report the first paint of the window and end
 //   --hold-seconds S    after start-up, hold an arrow at 5 ms for S seconds, then report
 
-#include "kit/eventloop.h"
 #include "kit/procinfo.h"
 #include "kit/ptyline.h"
+#include "realtime.h"
 
 #include "app/program.h"
 
@@ -20,6 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace tarn::bench;
+using tarn::test::runFor;
 
 // Notes the first paint of any widget of the window.
 class FirstPaint final : public QObject

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QList>
 #include <QThread>
-#include <ctime>
 #include <sys/utsname.h>
 
 namespace tarn::bench {
@@ -56,13 +55,6 @@ QString cpuModel(QByteArrayView cpuinfo)
 qint64 residentKb()
 {
     return statusField(readProcFile("/proc/self/status"), "VmRSS").value_or(-1);
-}
-
-std::chrono::nanoseconds processCpuTime()
-{
-    timespec used{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
-    return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
 }
 
 QString loadAverage()

@@ -2,7 +2,6 @@
 
 #include <QByteArrayView>
 #include <QString>
-#include <chrono>
 #include <optional>
 
 namespace tarn::bench {
@@ -16,9 +15,6 @@ QString cpuModel(QByteArrayView cpuinfo);
 
 // The resident memory of this process in kB (VmRSS), or -1 when it cannot be read.
 qint64 residentKb();
-
-// CPU time (user and system) this process has used so far.
-std::chrono::nanoseconds processCpuTime();
 
 // "0.52 0.40 0.31" from /proc/loadavg.
 QString loadAverage();

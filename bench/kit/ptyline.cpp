@@ -1,14 +1,11 @@
 #include "ptyline.h"
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/prctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace tarn::bench {
@@ -27,46 +24,21 @@ void sleepUntil(TimePoint deadline)
     }
 }
 
-QString systemError(const char *what)
-{
-    return QStringLiteral("%1: %2").arg(QLatin1StringView(what),
-                                        QString::fromLocal8Bit(std::strerror(errno)));
-}
-
 } // namespace
 
-PtyLine::PtyLine(int baud, QObject *parent) : QObject(parent), m_baud(baud) {}
+PtyLine::PtyLine(int baud) : m_baud(baud) {}
 
 PtyLine::~PtyLine()
 {
     m_stop = true;
     if (m_thread.joinable())
         m_thread.join();
-    if (m_slave >= 0)
-        ::close(m_slave);
-    if (m_master >= 0)
-        ::close(m_master);
 }
 
 QString PtyLine::open()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_master < 0)
-        return systemError("posix_openpt");
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-        return systemError("grantpt");
-    const char *name = ::ptsname(m_master);
-    if (!name)
-        return systemError("ptsname");
-    m_slavePath = QString::fromLocal8Bit(name);
-    m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_slave < 0)
-        return systemError("open slave");
-    termios raw{};
-    if (::tcgetattr(m_slave, &raw) == 0) {
-        ::cfmakeraw(&raw);
-        ::tcsetattr(m_slave, TCSANOW, &raw);
-    }
+    if (QString error = m_terminal.open(); !error.isEmpty())
+        return error;
     m_thread = std::thread([this] { run(); });
     return {};
 }
@@ -95,7 +67,7 @@ void PtyLine::run()
     m_realtime = ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &priority) == 0;
     LinePace pace(characterTime(m_baud));
     FrameAssembler assembler;
-    pollfd watch{m_master, POLLIN, 0};
+    pollfd watch{m_terminal.master(), POLLIN, 0};
     while (!m_stop) {
         // A character already waiting was queued while the line was busy: its slot follows
         // the previous one directly, however late this thread woke up. Only a character
@@ -113,7 +85,7 @@ void PtyLine::run()
             continue;
         }
         char c = 0;
-        if (::read(m_master, &c, 1) != 1)
+        if (::read(m_terminal.master(), &c, 1) != 1)
             continue;
         const TimePoint read = Clock::now();
         pace.setCharacterTime(characterTime(m_baud));
@@ -128,7 +100,6 @@ void PtyLine::run()
                 m_completed.push_back(std::move(*frame));
             }
             m_frames.fetch_add(1);
-            emit frameArrived();
         }
         m_midFrame = assembler.pending();
     }

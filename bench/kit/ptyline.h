@@ -1,8 +1,8 @@
 #pragma once
 
 #include "line.h"
+#include "pseudoterminal.h"
 
-#include <QObject>
 #include <QString>
 #include <atomic>
 #include <mutex>
@@ -15,16 +15,17 @@ namespace tarn::bench {
 // thread takes one character off the master side per character time, so that what the
 // program writes queues up as it would in front of a real line, and timestamps every
 // frame as it completes. The program under test opens slavePath() as its device.
-class PtyLine : public QObject
+class PtyLine
 {
-    Q_OBJECT
 public:
-    explicit PtyLine(int baud, QObject *parent = nullptr);
-    ~PtyLine() override;
+    explicit PtyLine(int baud);
+    ~PtyLine();
+    PtyLine(const PtyLine &) = delete;
+    PtyLine &operator=(const PtyLine &) = delete;
 
     // Opens the pseudo-terminal and starts the far end. Returns an error text or nothing.
     QString open();
-    QString slavePath() const { return m_slavePath; }
+    QString slavePath() const { return m_terminal.slavePath(); }
 
     void setBaud(int baud);
     int baud() const { return m_baud.load(); }
@@ -42,17 +43,10 @@ public:
     // The far end got a real-time priority (it does when run as root or with CAP_SYS_NICE).
     bool realtime() const { return m_realtime.load(); }
 
-signals:
-    // Emitted from the reader thread; connect with the default connection type to get it on
-    // the receiver's thread.
-    void frameArrived();
-
 private:
     void run();
 
-    int m_master = -1;
-    int m_slave = -1; // kept open so the master never reads a hang-up between clients
-    QString m_slavePath;
+    PseudoTerminal m_terminal; // holds its slave, so the master never reads a hang-up
     std::atomic<int> m_baud;
     std::atomic<bool> m_stop{false};
     std::atomic<quint64> m_frames{0};

@@ -6,13 +6,14 @@
 //   unplug  the simulator killed and restarted while a repeat runs, COM1 chosen again
 // Prints its findings and a verdict per check; exits 1 when a check fails.
 
-#include "simprocess.h"
-
-#include "kit/eventloop.h"
+#include "kit/line.h"
 #include "kit/procinfo.h"
 #include "kit/reports.h"
 #include "kit/stats.h"
 #include "kit/table.h"
+
+#include "realtime.h"
+#include "simprocess.h"
 
 #include "app/program.h"
 #include "commands/catalogue.h"
@@ -20,8 +21,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -32,6 +33,10 @@ using namespace std::chrono_literals;
 using namespace tarn::bench;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
+using tarn::test::processCpuTime;
+using tarn::test::runFor;
+using tarn::test::SimProcess;
+using tarn::test::waitFor;
 
 struct Settings
 {
@@ -111,13 +116,22 @@ struct Check
 class Soak
 {
 public:
-    Soak(const Settings &settings, const QString &simProgram, const QString &link)
-        : m_settings(settings), m_sim(simProgram, link)
-    {}
+    Soak(const Settings &settings, const QString &simProgram)
+        : m_settings(settings), m_sim({}, simProgram)
+    {
+        // Only the frames' count and times are kept, so that the run does not hoard lines.
+        m_sim.onLine([this](const QString &line) {
+            if (line.startsWith(u"< ")) {
+                ++m_frames;
+                m_frameTimes.push_back(Clock::now());
+            }
+        });
+    }
 
     bool begin()
     {
-        if (!m_sim.start({}))
+        qputenv("TARN_COM1", QFile::encodeName(m_sim.link()));
+        if (!m_sim.start())
             return false;
         m_program = std::make_unique<tarn::PanelProgram>();
         QObject::connect(&m_program->panel, &tarn::Panel::viewChanged,
@@ -150,6 +164,8 @@ private:
 
     Settings m_settings;
     SimProcess m_sim;
+    qsizetype m_frames = 0;              // frames the simulator reported
+    std::vector<TimePoint> m_frameTimes; // when, since they were last taken
     std::unique_ptr<tarn::PanelProgram> m_program;
     BoxCloser m_boxes;
     LatenessProbe m_probe;
@@ -210,8 +226,7 @@ double Soak::clickWindow(QStringView control, tarn::ViewItem answer)
         ++m_directClicks;
         panel().click(control);
     }
-    runUntil([this] { return m_answeredAt.has_value(); }, 2s, &m_program->panel,
-             &tarn::Panel::viewChanged);
+    waitFor([this] { return m_answeredAt.has_value(); }, 2s);
     m_awaited.reset();
     return m_answeredAt ? toMs(*m_answeredAt - posted) : -1.0;
 }
@@ -234,7 +249,7 @@ void Soak::holdPhase()
     panel().press(u"Command48");
     panel().release(u"Command48");
     runFor(300ms);
-    m_sim.takeFrameTimes();
+    m_frameTimes.clear();
     m_probe.take();
     const qint64 rssStart = residentKb();
     panel().press(u"Command5");
@@ -244,7 +259,7 @@ void Soak::holdPhase()
     quint64 frames = 0;
     for (int w = 1; w <= m_settings.windows; ++w) {
         runFor(window);
-        const std::vector<TimePoint> times = m_sim.takeFrameTimes();
+        const std::vector<TimePoint> times = std::exchange(m_frameTimes, {});
         const Summary periods = summarize(framePeriods(times));
         const Summary late = summarize(m_probe.take());
         lateness << late;
@@ -280,7 +295,6 @@ void Soak::oneShotPhase()
     const auto buttons = tarn::oneShotButtons();
     std::size_t next = 0;
     const milliseconds window = milliseconds(m_settings.oneShots) / m_settings.windows;
-    m_sim.setKeepLines(true); // a few lines a click, taken at every click
     const qint64 rssStart = residentKb();
     qint64 rssEnd = rssStart;
     QList<Summary> toFrame;
@@ -290,22 +304,15 @@ void Soak::oneShotPhase()
         int clicks = 0, silent = 0;
         while (Clock::now() < windowEnd) {
             const tarn::OneShotButton &button = buttons[next++ % buttons.size()];
-            m_sim.take();
-            const quint64 framesBefore = m_sim.frames();
+            m_frameTimes.clear();
+            const qsizetype framesBefore = m_frames;
             const int rxdBefore = m_rxdChanges;
             const TimePoint clicked = Clock::now();
             panel().click(button.control);
             ++clicks;
-            runUntil([&] { return m_sim.frames() > framesBefore; }, 1s, &m_sim,
-                     &SimProcess::lineSeen);
-            for (const SimLine &line : m_sim.take()) {
-                if (line.kind == SimLine::Kind::Frame) {
-                    frameLatency.push_back(toMs(line.at - clicked));
-                    break;
-                }
-            }
-            if (runUntil([&] { return m_rxdChanges > rxdBefore; }, kPace, &m_program->panel,
-                         &tarn::Panel::viewChanged))
+            if (waitFor([&] { return m_frames > framesBefore; }, 1s))
+                frameLatency.push_back(toMs(m_frameTimes.front() - clicked));
+            if (waitFor([&] { return m_rxdChanges > rxdBefore; }, kPace))
                 replyLatency.push_back(toMs(m_lastRxd - clicked));
             else
                 ++silent;
@@ -323,8 +330,7 @@ void Soak::oneShotPhase()
                 .arg(silent)
                 .arg(rssEnd));
     }
-    m_sim.setKeepLines(false);
-    m_sim.takeFrameTimes();
+    m_frameTimes.clear();
     check(QStringLiteral("one-shots: memory flat"), rssEnd - rssStart <= 2048,
           QStringLiteral("VmRSS %1 kB → %2 kB").arg(rssStart).arg(rssEnd));
     check(QStringLiteral("one-shots: latency not growing"),
@@ -421,14 +427,14 @@ void Soak::unplugPhase()
 
     QStringList firstSequence;
     for (int i = 0; i < m_settings.unplugs; ++i) {
-        m_sim.takeFrameTimes(); // only the counts matter here
+        m_frameTimes.clear(); // only the counts matter here
         // Traffic is flowing: measure the CPU it takes, for comparison.
-        const quint64 before = m_sim.frames();
+        const qsizetype before = m_frames;
         auto cpu = processCpuTime();
         TimePoint at = Clock::now();
         runFor(m_settings.unplugged);
         cpuPlugged.push_back(100.0 * toMs(processCpuTime() - cpu) / toMs(Clock::now() - at));
-        if (m_sim.frames() > before)
+        if (m_frames > before)
             ++flowingBefore;
 
         m_statusTexts.clear();
@@ -450,11 +456,10 @@ void Soak::unplugPhase()
             firstSequence = m_statusTrace;
 
         const TimePoint restart = Clock::now();
-        const quint64 framesBefore = m_sim.frames();
+        const qsizetype framesBefore = m_frames;
         if (!reconnect({}))
             continue;
-        if (runUntil([&] { return m_sim.frames() > framesBefore; }, 3s, &m_sim,
-                     &SimProcess::lineSeen)) {
+        if (waitFor([&] { return m_frames > framesBefore; }, 3s)) {
             ++restored;
             restoreMs.push_back(toMs(Clock::now() - restart));
         }
@@ -539,9 +544,6 @@ int main(int argc, char *argv[])
         parser.isSet(sim) ? parser.value(sim)
                           : QCoreApplication::applicationDirPath() + QStringLiteral("/tarn-sim");
 
-    QTemporaryDir scratch;
-    const QString link = scratch.filePath(QStringLiteral("com1"));
-    qputenv("TARN_COM1", QFile::encodeName(link));
     qputenv("TARN_COM2", "/nonexistent/tarn-soak-com2");
 
     const Machine machine = describeMachine();
@@ -550,7 +552,7 @@ int main(int argc, char *argv[])
             .arg(machine.cores)
             .arg(machine.kernel, machine.qt, loadAverage()));
 
-    Soak soak(settings, simProgram, link);
+    Soak soak(settings, simProgram);
     if (!soak.begin()) {
         out(QStringLiteral("The panel could not open the simulator's line; nothing was soaked."));
         return 1;

@@ -1,5 +1,6 @@
 #include "app/panel.h"
 
+#include "app/findrow.h"
 #include "commands/catalogue.h"
 #include "serial/speeds.h"
 #include "traffic/addressing.h"

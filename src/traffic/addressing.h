@@ -2,7 +2,6 @@
 
 #include <QByteArrayView>
 #include <QStringView>
-#include <algorithm>
 #include <array>
 
 namespace tarn {
@@ -22,12 +21,5 @@ inline constexpr std::array kPjSelectOptions = {
     PjSelectOption{u"Option5", u"001", "A001"}, PjSelectOption{u"Option6", u"002", "A002"},
     PjSelectOption{u"Option7", u"003", "A003"}, PjSelectOption{u"Option8", u"004", "A004"},
 };
-
-template<typename Row, std::size_t N>
-const Row *findRow(const std::array<Row, N> &rows, QStringView Row::*column, QStringView value)
-{
-    const auto it = std::ranges::find(rows, value, column);
-    return it == rows.end() ? nullptr : &*it;
-}
 
 } // namespace tarn

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "app/findrow.h"
 #include "commandnames.h"
 #include "serial/speeds.h"
 #include "traffic/addressing.h"

@@ -6,9 +6,6 @@
 #include "tcplink.h"
 
 namespace tarn {
-namespace {
-const QString kTcpScheme = QStringLiteral("tcp://");
-} // namespace
 
 QString deviceForPort(int number)
 {
@@ -16,8 +13,7 @@ QString deviceForPort(int number)
     if (!mapped.isEmpty()) {
         // A relative path ("build/com1", "./link") means the file it names from here; the
         // serial port would otherwise look for it under /dev.
-        if (!mapped.startsWith(QLatin1StringView("tcp://")) && mapped.contains(u'/') &&
-            QDir::isRelativePath(mapped))
+        if (!TcpLink::isAddress(mapped) && mapped.contains(u'/') && QDir::isRelativePath(mapped))
             return QDir::cleanPath(QDir::current().absoluteFilePath(mapped));
         return mapped;
     }
@@ -160,7 +156,7 @@ Link &SerialControl::linkFor(const QString &device)
         m_link->disconnect(this);
         m_link->deleteLater();
     }
-    if (device.startsWith(kTcpScheme, Qt::CaseInsensitive))
+    if (TcpLink::isAddress(device))
         m_link = new TcpLink(device, this);
     else
         m_link = new SerialLink(device, this);

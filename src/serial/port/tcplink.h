@@ -18,6 +18,12 @@ public:
 
     TcpLink(QString address, QObject *parent);
 
+    // Whether a device name is a tcp:// address; the scheme may be written in any case.
+    static bool isAddress(QStringView device)
+    {
+        return device.startsWith(QLatin1StringView("tcp://"), Qt::CaseInsensitive);
+    }
+
     QString name() const override { return m_address; }
     Outcome open(const LineSettings &line, const CommControl::FixedSetup &setup) override;
     void close() override;

@@ -1,0 +1,147 @@
+// The programs against the projector simulator on a pseudo-terminal or over TCP, in real time:
+// the panel's clicks and what it shows, tarn-send's output and exit status, and the
+// simulator's own life as a program (its link, its exit, its usage errors).
+#include "app/program.h"
+#include "realtime.h"
+#include "sendprocess.h"
+#include "simprocess.h"
+
+#include <QAbstractButton>
+#include <QFileInfo>
+#include <QTest>
+
+using namespace tarn;
+using namespace tarn::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Clicks a control with the mouse once the panel waits for no reply any more: a reply
+// still in the buffer would be read in front of the next one and spoil its decoding.
+bool clickWhenIdle(PanelProgram &program, QStringView name)
+{
+    auto *button = qobject_cast<QAbstractButton *>(program.window.control(name));
+    if (!button || !waitFor([&] { return !program.panel.timer(2).isEnabled(); }, 3s))
+        return false;
+    QTest::mouseClick(button, Qt::LeftButton);
+    return true;
+}
+
+QStringList words(const char *text)
+{
+    return QString(text).split(u' ', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void thePanelsClicksReachTheProjectorAndItsAnswerIsShown_data()
+    {
+        QTest::addColumn<QStringList>("simulator");
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("rxd");    // empty: any
+        QTest::addColumn<QString>("status"); // the end of it; empty: any
+        const auto row = [](const char *name, const char *simulator, const char *clicks,
+                            const char *rxd, const char *status) {
+            QTest::newRow(name) << words(simulator) << words(clicks) << rxd << status;
+        };
+        row("status", "", "Command44", " 8 0 CR ", " Stand by");
+        row("status through a network serial server", "--tcp 0", "Command44", " 8 0 CR ",
+            " Stand by");
+        row("a reply in single bytes decodes as a whole one", "--split", "Command44", "",
+            " Stand by");
+        row("a silent projector is marked missing", "--silent", "Command44", " X X X X", "");
+        row("lamp mode follows the lamp choice", "", "Command57 Command55", "",
+            ": 2 Lamp mode(1,4)");
+    }
+    void thePanelsClicksReachTheProjectorAndItsAnswerIsShown()
+    {
+        QFETCH(QStringList, simulator);
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, rxd);
+        QFETCH(QString, status);
+        SimProcess sim(simulator);
+        QVERIFY(sim.start());
+        qputenv("TARN_COM1", sim.address().toLocal8Bit());
+        PanelProgram program;
+        program.start();
+        QVERIFY2(program.port.portOpen(), qPrintable(program.panel.view().status));
+        for (const QString &name : clicks)
+            QVERIFY(clickWhenIdle(program, name));
+        const ViewState &view = program.panel.view();
+        QVERIFY2(waitFor(
+                     [&] {
+                         return (rxd.isEmpty() || view.rxd == rxd) &&
+                                (status.isEmpty() || view.status.endsWith(status));
+                     },
+                     3s),
+                 qPrintable(view.rxd + u'|' + view.status));
+        QVERIFY(sim.logs(clicks.last() == "Command44" ? "< CR0\\r" : "< CR7\\r"));
+    }
+
+    void tarnSendsCommandsReachTheSimulatorAndItsExitStatusTellsHowItWent_data()
+    {
+        QTest::addColumn<QStringList>("simulator"); // "none": a port with no device behind it
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("outEnd");
+        QTest::addColumn<QString>("err"); // contained in the error output; empty: none at all
+        QTest::addColumn<QStringList>("frames"); // exactly those the simulator received
+        const auto row = [](const char *name, const char *simulator, const char *arguments,
+                            int exitCode, const char *outEnd, const char *err, const char *frames) {
+            QTest::newRow(name) << words(simulator) << words(arguments) << exitCode << outEnd << err
+                                << words(frames);
+        };
+        row("status on a pseudo-terminal", "", "status", 0,
+            "TXD  C R 0 CR \nRXD  8 0 CR \nSTATUS Stand by\n", "", "CR0\\r");
+        row("power-on then status over tcp sees the count-down", "--tcp 0 --warmup 60000",
+            "--address 2 power-on status", 0, "STATUS Count down\n", "", "A002C00\\r A002CR0\\r");
+        row("a silent projector ends with status 1", "--silent", "--timeout 300 freeze-on mode", 1,
+            "TXD  C R 1 CR \nRXD  X X X X\n", "freeze-on: no reply within 300 ms", "C43\\r CR1\\r");
+        row("a missing device ends with status 2", "none", "status", 2, "",
+            "Cannot open /nonexistent/com: No such file or directory", "");
+        row("an unknown command ends with status 64 and sends nothing", "", "power-on power-onn",
+            64, "", "unknown command 'power-onn'", "");
+    }
+    void tarnSendsCommandsReachTheSimulatorAndItsExitStatusTellsHowItWent()
+    {
+        QFETCH(QStringList, simulator);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, outEnd);
+        QFETCH(QString, err);
+        QFETCH(QStringList, frames);
+        const bool none = simulator == QStringList{"none"};
+        const bool pty = !none && !simulator.contains("--tcp");
+        SimProcess sim(none ? QStringList() : simulator);
+        QVERIFY(QFile::link(QStringLiteral("/nonexistent/stale"), sim.link())); // to be replaced
+        QVERIFY(none || sim.start());
+
+        const Run run =
+            send(QStringList{"--port", none ? "/nonexistent/com" : sim.address()} + arguments);
+        QVERIFY2(outEnd.isEmpty() ? run.out.isEmpty() : run.out.endsWith(outEnd),
+                 qPrintable(run.out));
+        QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.contains(err), qPrintable(run.err));
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY(frames.isEmpty() || sim.logs("< " + frames.last()));
+        QTest::qWait(100); // anything else sent would be logged by now
+        QCOMPARE(sim.lines().filter(QStringLiteral("< ")).replaceInStrings("< ", ""), frames);
+        QVERIFY2(none || sim.stop(), "a terminated simulator exits cleanly");
+        QCOMPARE(QFileInfo(sim.link()).isSymLink(), !pty); // and takes its link along
+    }
+
+    void theSimulatorRefusesUnusableArgumentsWithStatus64()
+    {
+        QProcess sim;
+        sim.start(qEnvironmentVariable("TARN_BIN") + "/tarn-sim", {"--projectors", "9"});
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 64);
+        QVERIFY(sim.readAllStandardError().contains("'9' is not a number from 1 to 4"));
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_e2e.moc"

@@ -1,0 +1,212 @@
+// tarn-send: what each word sends, the options and their checks, and the exchange with the
+// projectors on a fake port and a virtual clock.
+#include "commandnames.h"
+#include "fakeport.h"
+#include "options.h"
+#include "sender.h"
+#include "virtualclock.h"
+
+#include <QTest>
+
+using namespace tarn;
+using namespace tarn::send;
+using namespace tarn::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The plan as "[prefix] settings timeout port word=code...", or why there is none.
+QString described(const std::variant<Options, QString> &parsed)
+{
+    if (const auto *problem = std::get_if<QString>(&parsed))
+        return *problem;
+    const Options &o = std::get<Options>(parsed);
+    QString text = QStringLiteral("[%1] %2 %3 %4")
+                       .arg(QString::fromLatin1(o.plan.prefix), o.plan.settings)
+                       .arg(o.plan.timeout.count())
+                       .arg(o.port.value_or(QStringLiteral("-")));
+    for (const Job &job : o.plan.jobs)
+        text += u' ' + job.word + u'=' + QString::fromLatin1(job.code);
+    return text + (o.help ? " help" : "") + (o.version ? " version" : "");
+}
+
+struct Rig
+{
+    Rig()
+    {
+        QObject::connect(&sender, &Sender::finished, [this](int code) { finished << code; });
+    }
+    void start(std::vector<Job> jobs, QByteArray prefix = {}, milliseconds timeout = 500ms)
+    {
+        sender.start({std::move(prefix), QStringLiteral("9600,N,8,1"), timeout, std::move(jobs)});
+    }
+    QStringList outLines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
+
+    FakePort port;
+    VirtualClock clock;
+    QString out;
+    QString err;
+    QTextStream outStream{&out};
+    QTextStream errStream{&err};
+    Sender sender{port, clock, outStream, errStream};
+    QList<int> finished;
+};
+
+} // namespace
+
+class SendTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void aWordSendsTheCodeOfItsButtonOrIsRejected_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("code"); // empty: rejected
+        for (const char *row :
+             {"power-on C00", "input-4 C08", "a-image C89", "lamp-select-1-4 C71", "setting-2 CRA",
+              "vol-up C09", "zoom-down C46", "up C3C", "lens-shift-left C5F", "d-zoom-up C30",
+              "lamp-time CR3", "cursor C4F", "Power-ON C00", "C8F C8F", "CRZ CRZ"})
+            QTest::newRow(row) << QString(row).section(u' ', 0, 0) << QString(row).section(u' ', 1);
+        for (const char *word : {"", "power", "power-on-", "vol-+", "input-5", "c00", "C0G", "C0",
+                                 "C000", "CR", "CRa", "CR\r"})
+            QTest::newRow(word) << QString::fromUtf8(word) << QString();
+    }
+    void aWordSendsTheCodeOfItsButtonOrIsRejected()
+    {
+        QFETCH(QString, word);
+        QFETCH(QString, code);
+        QCOMPARE(QString::fromLatin1(resolveCommand(word).value_or(QByteArray())), code);
+    }
+
+    void aNameCollapsesRunsOfOtherCharactersAndDropsWhatIsNotAscii()
+    {
+        QCOMPARE(commandName(u" A--b ", u"..C"), QStringLiteral("a-b-c"));
+        QCOMPARE(commandName(u"Ä", u"x"), QStringLiteral("x"));
+    }
+
+    void theArgumentsMakeThePlanOrSayWhatIsWrong_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("plan");
+        const auto row = [](const char *arguments, const char *plan) {
+            QTest::newRow(arguments) << QString(arguments) << QString(plan);
+        };
+        row("status", "[] 19200,N,8,1 500 - status=CR0");
+        row("--address all status", "[AFFF] 19200,N,8,1 500 - status=CR0");
+        row("--address=3 --speed 9600 status", "[A003] 9600,N,8,1 500 - status=CR0");
+        row("--address 004 --address SINGLE mode", "[] 19200,N,8,1 500 - mode=CR1");
+        row("--timeout 1 --port=tcp://h:1 mode", "[] 19200,N,8,1 1 tcp://h:1 mode=CR1");
+        row("power-on --address 2 --timeout 60000 CR0 -- lamp-time",
+            "[A002] 19200,N,8,1 60000 - power-on=C00 CR0=CR0 lamp-time=CR3");
+        row("-h --version", "[] 19200,N,8,1 500 - help version");
+        row("", "no command given");
+        row("-- --help", "unknown command '--help'");
+        row("--baud 9600 status", "unknown option '--baud'");
+        row("-speed 9600 status", "unknown option '-speed'");
+        row("--speed 4800 status", "bad speed '4800': use 19200 or 9600");
+        row("--address 5 status", "bad address '5': use single, all or 1 to 4");
+        row("--address=0 status", "bad address '0': use single, all or 1 to 4");
+        row("--timeout 60001 status", "bad timeout '60001': use 1 to 60000 ms");
+        row("--timeout 0 status", "bad timeout '0': use 1 to 60000 ms");
+        row("--timeout +50 status", "bad timeout '+50': use 1 to 60000 ms");
+        row("--port= status", "--port needs a device");
+        row("status --timeout", "--timeout needs a value");
+        row("--watch 0.05 status", "bad interval '0.05': use 0.1 to 86400 seconds");
+        row("--watch=1. status", "bad interval '1.': use 0.1 to 86400 seconds");
+        row("--count 2 status", "--count needs --watch");
+    }
+    void theArgumentsMakeThePlanOrSayWhatIsWrong()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, plan);
+        QCOMPARE(described(parseArguments(arguments.split(u' ', Qt::SkipEmptyParts))), plan);
+    }
+
+    void theHelpNamesButtonsHeldButtonsAndAliases()
+    {
+        const QString text = usage(QStringLiteral("/dev/ttyX9"));
+        for (const char *needle : {"/dev/ttyX9", "power-on             C00  \"ON\" in \"POWER\"",
+                                   "lens-shift-left", "lamp-time (= l-time)"})
+            QVERIFY2(text.contains(QLatin1StringView(needle)), needle);
+    }
+
+    void eachReplyIsShownDecodedAndJudgedAndAPortFailureEndsTheRun_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QByteArray>("reply");  // pieces split at '|', or "!" and a port failure
+        QTest::addColumn<QStringList>("lines"); // standard output, then the error output
+        QTest::addColumn<int>("exitCode");
+        const auto row = [](const char *name, const char *frame, const char *reply,
+                            const QStringList &lines, int exitCode) {
+            QTest::newRow(name) << QByteArray(frame) << QByteArray(reply) << lines << exitCode;
+        };
+        const QString missing = "tarn-send: word: no reply within 500 ms";
+        row("status", "CR0", "0|2|\r",
+            {"TXD  C R 0 CR ", "RXD  0 2 CR ", "STATUS Key input prohibition"}, 0);
+        row("action acknowledged", "C00", "\x06", {"TXD  C 0 0 CR ", "RXD  &"}, 0);
+        row("addressed", "A003CR0", "80\r",
+            {"TXD  A 0 0 3 C R 0 CR ", "RXD  8 0 CR ", "STATUS Stand by"}, 0);
+        row("noise after the end", "CR0", "00\r\x7f",
+            {"TXD  C R 0 CR ", "RXD  0 0 CR ? ", "STATUS Power ON"}, 0);
+        row("silence", "C01", "", {"TXD  C 0 1 CR ", "RXD  X X X X", missing}, 1);
+        row("addressed silence", "A002C01", "", {"TXD  A 0 0 2 C 0 1 CR ", "RXD  X X X X", missing},
+            1);
+        row("broadcast silence", "AFFFC01", "",
+            {"TXD  A F F F C 0 1 CR ", "RXD  (sent to all, no reply expected)"}, 0);
+        row("broadcast answered by noise", "AFFFC0B", "\x01", {"TXD  A F F F C 0 B CR ", "RXD  ? "},
+            0);
+        row("half a query reply", "CR0", "0",
+            {"TXD  C R 0 CR ", "RXD  0 ", "tarn-send: word: incomplete reply within 500 ms"}, 1);
+        row("action answered without acknowledgement", "C0B", "80\r",
+            {"TXD  C 0 B CR ", "RXD  8 0 CR ", "tarn-send: word: incomplete reply within 500 ms"},
+            1);
+        row("no device", "CR0", "!missing",
+            {"tarn-send: Cannot open /dev/fake1: No such file or directory"}, 2);
+        row("write fails", "CR0", "!writes",
+            {"tarn-send: Cannot write to /dev/fake1: the output buffer is full"}, 2);
+        row("device gone", "CR0", "!gone", {"TXD  C R 0 CR ", "tarn-send: /dev/fake1: gone"}, 2);
+    }
+    void eachReplyIsShownDecodedAndJudgedAndAPortFailureEndsTheRun()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, lines);
+        QFETCH(int, exitCode);
+        Rig rig;
+        rig.port.setMissing(1, reply == "!missing");
+        rig.port.setWritesFail(reply == "!writes");
+        rig.start({{QStringLiteral("word"), frame.right(3)}}, frame.chopped(3));
+        if (reply == "!gone")
+            rig.port.breakDown(QStringLiteral("gone"));
+        for (const QByteArray &piece : reply.split('|'))
+            if (!piece.isEmpty() && !piece.startsWith('!'))
+                rig.port.arrive(piece);
+        rig.clock.advance(500ms);
+
+        QCOMPARE(rig.outLines() + rig.err.split(u'\n', Qt::SkipEmptyParts), lines);
+        QCOMPARE(rig.finished, QList<int>{exitCode});
+        QCOMPARE(rig.port.log.mid(0, 3), (QStringList{"port 1", "settings 9600,N,8,1", "open"}));
+        QCOMPARE(rig.port.log.last(), "close");
+    }
+
+    void eachCommandWaitsForItsReplyOrItsTimeOutAndTheRestStillGoesOut()
+    {
+        Rig rig;
+        rig.start({{"power-on", "C00"}, {"status", "CR0"}, {"mode", "CR1"}}, "A001", 700ms);
+        rig.clock.advance(699ms);
+        QCOMPARE(rig.port.frames, QByteArrayList{"A001C00\r"});
+        rig.port.arrive("\x06");
+        QCOMPARE(rig.port.frames.size(), 2);
+        rig.clock.advance(699ms);
+        QVERIFY(rig.err.isEmpty());
+        rig.clock.advance(1ms);
+        QCOMPARE(rig.err, "tarn-send: status: no reply within 700 ms\n");
+        QCOMPARE(rig.port.frames.size(), 3);
+        rig.port.arrive("2\r");
+        QCOMPARE(rig.outLines().last(), "STATUS Input mode 2");
+        QCOMPARE(rig.finished, QList<int>{1});
+    }
+};
+
+QTEST_GUILESS_MAIN(SendTest)
+#include "tst_send.moc"

@@ -1,0 +1,344 @@
+// The projector simulator's model on virtual time: projectors, the line they share, the frame
+// parser and its log form, the faults of the sending side, and the command line.
+#include "line.h"
+#include "options.h"
+#include "transmitter.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace tarn::sim;
+using std::chrono::milliseconds;
+
+namespace {
+
+// Warm-up and cooling of 3 s, one lamp hour per 10 s of burning.
+const Timing kTiming{milliseconds{3000}, milliseconds{3000}, milliseconds{10000}};
+
+// The frames as "prefix:code" or "code", and after a slash the count of runs thrown away.
+QString described(const std::vector<Frame> &frames, const FrameParser &parser)
+{
+    QStringList out;
+    for (const Frame &frame : frames)
+        out << QString::fromLatin1(frame.isAddressed() ? frame.prefix + ':' + frame.code
+                                                       : frame.code);
+    return out.join(u' ') + QStringLiteral(" / %1").arg(parser.discarded());
+}
+
+// What the options change from the defaults.
+QString changes(const Options &o)
+{
+    const Options d;
+    QStringList out;
+    const auto note = [&out](bool changed, const QString &name, qint64 value) {
+        if (changed)
+            out << name + u'=' + QString::number(value);
+    };
+    note(o.projectors != d.projectors, "projectors", o.projectors);
+    note(o.timing.warmup != d.timing.warmup, "warmup", o.timing.warmup.count());
+    note(o.timing.cooldown != d.timing.cooldown, "cooldown", o.timing.cooldown.count());
+    note(o.timing.hour != d.timing.hour, "hour", o.timing.hour.count());
+    note(o.faults.delay != d.faults.delay, "delay", o.faults.delay.count());
+    note(o.faults.silent, "silent", 1);
+    note(o.faults.split, "split", 1);
+    note(o.faults.noise, "noise", 1);
+    note(o.floodBaud.has_value(), "flood", o.floodBaud.value_or(0));
+    note(o.seed.has_value(), "seed", o.seed.value_or(0));
+    note(o.tcpPort.has_value(), "tcp", o.tcpPort.value_or(0));
+    note(o.help, "help", 1);
+    return out.join(u' ') + (o.link.isEmpty() ? QString() : " link=" + o.link);
+}
+
+} // namespace
+
+class SimTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void eachCodeActsOnTheProjectorAndEachQueryAnswersFromIt_data()
+    {
+        QTest::addColumn<QString>("steps");    // "<ms> <code>"; the last one's reply is checked
+        QTest::addColumn<QString>("expected"); // a pattern; empty: no reply at all
+        const auto row = [](const char *name, const char *steps, const char *reply) {
+            QTest::newRow(name) << QString(steps) << QString(reply);
+        };
+        row("power: standby", "0 CR0", "80\r");
+        row("power: counting down", "0 C00, 2999 CR0", "40\r");
+        row("power: on after warm-up", "0 C00, 3000 CR0", "00\r");
+        row("power: cooling down", "0 C00, 4000 C01, 6999 CR0", "20\r");
+        row("power: standby after cooling", "0 C00, 4000 C01, 7000 CR0", "80\r");
+        row("power: off while counting down cools", "0 C00, 1000 C01, 1500 CR0", "20\r");
+        row("power: on while cooling is ignored", "0 C00, 3000 C01, 4000 C00, 6000 CR0", "80\r");
+        row("power: off in standby is ignored", "0 C01, 10 CR0", "80\r");
+        row("input: 4", "0 C08, 1 CR1", "4\r");
+        row("input: 4 then 1", "0 C08, 1 C05, 2 CR1", "1\r");
+        row("mute: none while not on", "0 C00, 0 C0D, 10 CRA", "FF\r");
+        row("mute: none", "0 C00, 3000 CRA", "00\r");
+        row("mute: sound, no-show off", "0 C00, 0 C0D, 0 C0B, 1 C0E, 3000 CRA", "02\r");
+        row("mute: no-show, sound off", "0 C00, 0 C0D, 0 C0B, 1 C0C, 3000 CRA", "01\r");
+        row("lamps: none in standby", "0 CR7", "00\r");
+        row("lamps: four while counting down", "0 C00, 10 CR7", "0F\r");
+        row("lamps: 1 and 4", "0 C00, 0 C71, 3000 CR7", "19\r");
+        row("lamps: 2 and 3 chosen in standby", "0 C72, 1 CR7", "20\r");
+        row("lamps: back to four", "0 C72, 0 C00, 1 C70, 3000 CR7", "0F\r");
+        row("lamps: out while cooling", "0 C00, 0 C71, 3000 C01, 3001 CR7", "10\r");
+        // Projector 2 starts at 1545 hours, 345 after projector 1.
+        row("hours: at start", "0 CR3", "01545\r");
+        row("hours: while burning", "0 C00, 25000 CR3", "01547\r");
+        row("hours: not in standby", "0 C00, 20000 C01, 100000 CR3", "01547\r");
+        row("hours: counting down burns", "0 C00, 2000 C01, 5000 C00, 13000 C01, 40000 CR3",
+            "01546\r");
+        row("hours: five digits at most", "0 C00, 999999999 CR3", "99999\r");
+        // Two sensors, about 34 and 41 degrees; the panel shows characters 1-5 and 8-11.
+        row("temperatures", "1000 CR6", "034\\.[2-6]  4[01]\\.\\d\r");
+        row("temperatures: the lamps warm them", "0 C00, 9000 CR6", "040\\.[2-6]  (49|50)\\.\\d\r");
+        row("reversal", "0 CR4", "11\r");
+        row("pc type", "0 CR9", "TSX4L20\r");
+        row("action acknowledged", "0 C1E", "\x06");
+        row("unused action acknowledged", "0 CFF", "\x06");
+        row("unknown query", "0 CR2", "");
+        row("lower-case action", "0 C0a", "");
+        row("not a code", "0 XYZ", "");
+    }
+    void eachCodeActsOnTheProjectorAndEachQueryAnswersFromIt()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, expected);
+        Projector projector(2, kTiming);
+        std::optional<QByteArray> reply;
+        for (const QString &step : steps.split(QStringLiteral(", ")))
+            reply = projector.handle(step.section(u' ', 1).toLatin1(),
+                                     milliseconds{step.section(u' ', 0, 0).toInt()});
+        const QString got = QString::fromLatin1(reply.value_or(QByteArray()));
+        QVERIFY2(
+            QRegularExpression(QRegularExpression::anchoredPattern(expected)).match(got).hasMatch(),
+            qPrintable(got));
+    }
+
+    void framesReachTheProjectorsTheyAddress_data()
+    {
+        QTest::addColumn<int>("projectors");
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QByteArray>("replies"); // all replies, in order
+        QTest::addColumn<QString>("started");    // per projector on the line: 1 if it counts down
+        const auto row = [](const char *name, int projectors, const char *stream,
+                            const char *replies, const char *started) {
+            QTest::newRow(name) << projectors << QByteArray(stream) << QByteArray(replies)
+                                << QString(started);
+        };
+        row("no prefix: the first projector", 4, "C00\r", "\x06", "1000");
+        row("broadcast: all act, none answers", 4, "AFFFC00\r", "", "1111");
+        row("broadcast lamp choice reaches all", 4, "AFFFC72\rA001CR7\rA004CR7\r", "20\r20\r",
+            "0000");
+        row("address 4", 4, "A004C00\r", "\x06", "0001");
+        row("absent address 3", 2, "A003C00\r", "", "00");
+        row("foreign prefix", 4, "AXYZC00\r", "", "0000");
+        row("no more than four projectors", 5, "A004C00\r", "\x06", "0001");
+        row("each keeps its own state", 3, "A002C07\rA002CR1\rA003CR1\rCR1\r",
+            "\x06"
+            "3\r1\r1\r",
+            "000");
+    }
+    void framesReachTheProjectorsTheyAddress()
+    {
+        QFETCH(int, projectors);
+        QFETCH(QByteArray, stream);
+        QFETCH(QByteArray, replies);
+        QFETCH(QString, started);
+        Line line(projectors, kTiming);
+        QByteArray got;
+        for (const auto &exchange : line.receive(stream, milliseconds{0}))
+            got += exchange.reply.value_or(QByteArray());
+        QCOMPARE(got, replies);
+        QString counting;
+        for (int n = 1; n <= line.projectorCount(); ++n)
+            counting += line.projector(n).power(milliseconds{1}) == Projector::Power::CountDown
+                            ? u'1'
+                            : u'0';
+        QCOMPARE(counting, started);
+    }
+
+    void wellFormedFramesComeOutAndGarbageIsDroppedUpToTheNextEnd_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QString>("frames");
+        QTest::newRow("plain code") << QByteArray("C00\r") << "C00 / 0";
+        QTest::newRow("addressed") << QByteArray("A003CR7\rCRA\r") << "A003:CR7 CRA / 0";
+        QTest::newRow("garbage between") << QByteArray("CR1\rxx\rA004C05\r") << "CR1 A004:C05 / 1";
+        QTest::newRow("overlong") << QByteArray("AFFFC000\rCR0\r") << "CR0 / 1";
+        QTest::newRow("too short") << QByteArray("C0\rCR0\r") << "CR0 / 1";
+        QTest::newRow("seven characters without A") << QByteArray("BFFFC00\rC01\r") << "C01 / 1";
+        QTest::newRow("a line feed spoils the next frame")
+            << QByteArray("CR0\r\nCR0\rCR1\r") << "CR0 CR1 / 1";
+        QTest::newRow("NUL, space, DEL and a high byte spoil a frame")
+            << QByteArray("C\0"
+                          "0\rC 0\rC0\x7f\rC\xff"
+                          "0\rC00\r",
+                          20)
+            << "C00 / 4";
+        QTest::newRow("empty runs are nothing") << QByteArray("\r\r\rCR0\r") << "CR0 / 0";
+        QTest::newRow("no end yet") << QByteArray("CR0") << " / 0";
+        QTest::newRow("endless garbage") << QByteArray(100'000, 'A') + "\rCR0\r"
+                                         << "CR0 / 1";
+    }
+    void wellFormedFramesComeOutAndGarbageIsDroppedUpToTheNextEnd()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(QString, frames);
+        FrameParser whole;
+        QCOMPARE(described(whole.feed(stream), whole), frames);
+        FrameParser bytewise; // the other extreme of a stream cut anywhere
+        std::vector<Frame> got;
+        for (const char c : stream) {
+            for (Frame &frame : bytewise.feed(QByteArrayView(&c, 1)))
+                got.push_back(frame);
+            QVERIFY(bytewise.pending() <= FrameParser::kMaxBody);
+        }
+        QCOMPARE(described(got, bytewise), frames);
+    }
+
+    void aRestartForgetsAHalfReceivedOrSpoiledFrame()
+    {
+        FrameParser parser;
+        parser.feed("C\x01");
+        parser.reset();
+        parser.feed("A00");
+        parser.reset();
+        QCOMPARE(described(parser.feed("CR0\r"), parser), QStringLiteral("CR0 / 0"));
+    }
+
+    void logLinesShowControlBytesEscaped()
+    {
+        QCOMPARE(escaped(QByteArray("A \\\r\n\x06\x7f\xff\0", 9)),
+                 QByteArray("A \\\\\\r\\n\\x06\\x7f\\xff\\x00"));
+    }
+
+    void repliesGoOutInOrderShapedByTheFaults_data()
+    {
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<int>("firstTake");  // when the event loop first asks, in ms
+        QTest::addColumn<QString>("writes"); // "<ms>:<bytes>" for each write
+        const auto row = [](const char *faults, int firstTake, const char *writes) {
+            QTest::newRow(faults) << QString(faults) << firstTake << QString(writes);
+        };
+        row("none", 0, "0:80\r\x06");
+        row("delay", 0, "40:80\r\x06");
+        row("split", 0, "0:8 2:0 4:\r 6:\x06");
+        row("split delay", 0, "40:8 42:0 44:\r 46:\x06");
+        row("split, the loop coming back late", 50, "50:8 52:0 54:\r 56:\x06");
+        row("silent", 0, "");
+    }
+    void repliesGoOutInOrderShapedByTheFaults()
+    {
+        QFETCH(QString, faults);
+        QFETCH(int, firstTake);
+        QFETCH(QString, writes);
+        Faults shape;
+        shape.silent = faults.contains(u"silent");
+        shape.split = faults.contains(u"split");
+        shape.delay = milliseconds{faults.contains(u"delay") ? 40 : 0};
+        Transmitter transmitter(shape, 1);
+        transmitter.send("80\r", milliseconds{0});
+        transmitter.send("\x06", milliseconds{0});
+        QCOMPARE(transmitter.nextDue(), shape.silent ? std::nullopt : std::optional(shape.delay));
+        QStringList got;
+        QList<QByteArray> replies;
+        for (int ms = firstTake; ms <= 100; ++ms) {
+            const Transmitter::Output out = transmitter.take(milliseconds{ms});
+            if (!out.bytes.isEmpty())
+                got << QStringLiteral("%1:%2").arg(ms).arg(QString::fromLatin1(out.bytes));
+            replies << out.replies;
+        }
+        QCOMPARE(got.join(u' '), writes);
+        QCOMPARE(replies, (shape.silent ? QList<QByteArray>{} : QList<QByteArray>{"80\r", "\x06"}));
+        QCOMPARE(transmitter.nextDue(), std::nullopt);
+    }
+
+    void noiseAddsOneToThreeStrayBytesOfEveryKindBeforeTheEnd()
+    {
+        Faults faults;
+        faults.noise = true;
+        QSet<int> kinds; // NUL, another control byte, DEL, a high byte
+        for (quint32 seed = 1; seed <= 200; ++seed) {
+            Transmitter transmitter(faults, seed);
+            transmitter.send("035.2  41.8\r", milliseconds{0});
+            const auto out = transmitter.take(milliseconds{0});
+            QCOMPARE(out.replies, QList<QByteArray>{out.bytes}); // logged as it went out
+            QByteArray reply;
+            for (const char c : out.bytes) {
+                const auto u = static_cast<unsigned char>(c);
+                if ((u >= 32 && u < 127) || c == '\r')
+                    reply += c;
+                else
+                    kinds.insert(u == 0 ? 0 : u < 32 ? 1 : u == 127 ? 2 : 3);
+            }
+            QCOMPARE(reply, "035.2  41.8\r");
+            QVERIFY(out.bytes.endsWith('\r') && out.bytes.size() > 12 && out.bytes.size() <= 15);
+        }
+        QCOMPARE(kinds.size(), 4);
+    }
+
+    void aFloodKeepsThePaceOfItsLine_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("span");
+        QTest::addColumn<int>("bytes");
+        QTest::newRow("19200 for a second") << 19200 << 1000 << 1920;
+        QTest::newRow("300 for two seconds") << 300 << 2000 << 60;
+        QTest::newRow("110 for 90 ms") << 110 << 90 << 0;
+    }
+    void aFloodKeepsThePaceOfItsLine()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, span);
+        QFETCH(int, bytes);
+        Flood whole(baud, 5, milliseconds{1000});
+        QCOMPARE(whole.take(milliseconds{1000 + span}).size(), bytes);
+        Flood chunked(baud, 5, milliseconds{1000});
+        qsizetype total = 0;
+        for (int ms = 990; ms <= 1000 + span; ms += 10)
+            total += chunked.take(milliseconds{ms}).size();
+        QCOMPARE(total, bytes);
+        QCOMPARE(chunked.sent(), quint64(bytes));
+    }
+
+    void theCommandLineSetsTheOptionsOrSaysWhatIsWrong_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("expected"); // what changes, or the message
+        const auto row = [](const char *arguments, const char *expected) {
+            QTest::newRow(arguments) << QString(arguments) << QString(expected);
+        };
+        row("", "");
+        row("--projectors 1 --warmup=0 --cooldown 20 --hour-ms 1 --delay 7 --split --noise "
+            "--silent --flood 9600 --seed 4294967295 --tcp 65535",
+            "projectors=1 warmup=0 cooldown=20 hour=1 delay=7 silent=1 split=1 noise=1 "
+            "flood=9600 seed=4294967295 tcp=65535");
+        row("-h --link /tmp/com", "help=1 link=/tmp/com");
+        row("--bogus", "unknown option '--bogus'");
+        row("extra", "unexpected argument 'extra'");
+        row("--delay", "--delay needs a value MS");
+        row("--warmup soon", "--warmup: 'soon' is not a number from 0 to 86400000");
+        row("--delay=-1", "--delay: '-1' is not a number from 0 to 86400000");
+        row("--projectors 0", "--projectors: '0' is not a number from 1 to 4");
+        row("--projectors=5", "--projectors: '5' is not a number from 1 to 4");
+        row("--hour-ms 0", "--hour-ms: '0' is not a number from 1 to 86400000");
+        row("--tcp 65536", "--tcp: '65536' is not a number from 0 to 65535");
+        row("--flood 0", "--flood: '0' is not a number from 1 to 1000000");
+        row("--split=yes", "--split takes no value");
+        row("--link=", "--link needs a path");
+        row("--tcp 0 --link /tmp/com", "--link makes no sense with --tcp");
+    }
+    void theCommandLineSetsTheOptionsOrSaysWhatIsWrong()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, expected);
+        const auto parsed = parseOptions(arguments.split(u' ', Qt::SkipEmptyParts));
+        const auto *options = std::get_if<Options>(&parsed);
+        QCOMPARE(options ? changes(*options) : std::get<QString>(parsed), expected);
+        QVERIFY(usage().contains(QLatin1String("--flood BAUD")));
+    }
+};
+
+QTEST_GUILESS_MAIN(SimTest)
+#include "tst_sim.moc"
