@@ -1,8 +1,8 @@
 // tarn-sim: simulated projectors on a pseudo-terminal or a local TCP port.
 
+#include "app/stopsignals.h"
 #include "devicelink.h"
 #include "options.h"
-#include "signalwatcher.h"
 #include "simulator.h"
 #include "tcpline.h"
 #include "terminalline.h"
@@ -43,9 +43,10 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    SignalWatcher watcher;
-    if (!watcher.install())
+    tarn::StopSignals stop;
+    if (!stop.install())
         return fail(QStringLiteral("cannot watch for signals"));
+    QObject::connect(&stop, &tarn::StopSignals::received, &app, &QCoreApplication::quit);
 
     TerminalLine terminal;
     TcpLine tcp;
