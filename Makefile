@@ -1,94 +1,113 @@
 # The two commands of the README, and the longer runs behind them.
-#   make run    build, start the projector simulator on a pseudo-terminal, start the panel on it
-#   make test   install what is missing, build, run every test headless
-#   make bench  timing, memory and start-up table (BENCH_ARGS=--full for the long run)
-#   make soak   long runs against the simulator (SOAK_ARGS=--quick for a short one)
+#   make run      build, start the projector simulator on a pseudo-terminal, start the panel on it
+#   make test     install what is missing, build, run every check and test headless
+#   make bench    timing, memory and start-up table (BENCH_ARGS=--full for the long run)
+#   make soak     long runs against the simulator (SOAK_ARGS=--quick for a short one)
+#   make fuzz     each fuzzer for ten minutes (FUZZ_SECONDS to change it)
+#   make package  the Debian package
+#
+# Three trees, each configured on first use:
+#   build       the programs as built for use (g++), where the suite runs last
+#   build-san   clang with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer:
+#               the whole suite and the fuzzers
+#   build-lint  never built: the compile database clang-tidy reads, one entry per source file
+# Warnings stop every build made here (WERROR=OFF to only warn; a plain cmake build by hand
+# only warns unless CI is set).
 BUILD   ?= build
-GEN     := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-SUDO    := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+SAN     ?= build-san
+LINTDB  ?= build-lint
+WERROR  ?= ON
+JOBS    ?= $(shell nproc)
 export XDG_RUNTIME_DIR ?= /tmp/runtime-$(shell id -u)
 
 DEBS := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
-        libqt6serialport6-dev fonts-ipafont-gothic xvfb xauth \
-        clang libclang-rt-14-dev clang-tidy clang-format
+        fonts-ipafont-gothic xvfb xauth clang libclang-rt-14-dev clang-tidy clang-format
 
-ASAN    := build-asan
-FUZZ    := build-fuzz
-CTEST   := QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2
+CTEST   := QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j$(JOBS)
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
            LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: deps configure build run test test-asan test-fuzz lint fuzz bench soak clean
+.PHONY: deps configure build run test lint fuzz bench soak package clean \
+        configure-san configure-lint test-san
 
+# Installs the packages dpkg does not report installed, and only those: with everything in
+# place it prints nothing and calls neither apt-get nor sudo.
 deps:
-	@missing=$$(for p in $(DEBS); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null \
-	    | grep -q 'install ok installed' || echo $$p; done); \
+	@missing=$$(dpkg-query -W -f='$${db:Status-Abbrev} $${Package}\n' $(DEBS) 2>/dev/null | \
+	    awk -v want="$(DEBS)" '$$1 == "ii" { ok[$$2] = 1 } \
+	        END { n = split(want, p, " "); for (i = 1; i <= n; i++) if (!(p[i] in ok)) print p[i] }'); \
 	if [ -n "$$missing" ]; then \
-	    echo "Installing: $$missing"; \
-	    $(SUDO) apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	    sudo=$$([ "$$(id -u)" = 0 ] || echo sudo); \
+	    echo "Installing:" $$missing; \
+	    $$sudo apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq $$missing; \
 	fi
 
-$(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) $(GEN)
+# $(call configure,FOLDER,ENVIRONMENT,OPTIONS): configures FOLDER on first use, and again
+# when WERROR changed since.
+define configure
+	@grep -qx 'TARN_WARNINGS_AS_ERRORS:BOOL=$(WERROR)' $(1)/CMakeCache.txt 2>/dev/null && \
+	    [ -f $(1)/build.ninja ] || \
+	    $(2) cmake -S . -B $(1) -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	        -DTARN_WARNINGS_AS_ERRORS=$(WERROR) $(3)
+endef
 
-configure: $(BUILD)/build.ninja
+configure: deps
+	$(call configure,$(BUILD))
+
+configure-san: deps
+	$(call configure,$(SAN),CC=clang CXX=clang++,-DTARN_FUZZ=ON)
+
+configure-lint: deps
+	$(call configure,$(LINTDB),CC=clang CXX=clang++,-DTARN_PCH=OFF)
 
 build: configure
-	cmake --build $(BUILD)
+	$(NICE) cmake --build $(BUILD) -j$(JOBS)
 
 run: build
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
-	tools/run-panel.sh $(BUILD)
+	scripts/run-panel.sh $(BUILD)
 
-# Style and static checks, the short fuzz runs, the whole suite under AddressSanitizer
-# and UndefinedBehaviorSanitizer, then the whole suite as built for use (last, so that
-# its summary closes the run).
-test: build lint test-fuzz test-asan
+# Style and static checks, the short fuzz runs and the whole suite under the sanitizers,
+# side by side with the build of the programs as built for use; then the whole suite as
+# built, last, so that its summary closes the run. The compilers and clang-tidy run at a
+# lower priority, so that the sanitizer suite running beside them is not starved. Each of
+# the three prints its output whole when it ends.
+test: deps
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
+	@$(MAKE) --no-print-directory -j3 -O NICE="nice -n 10" lint test-san build
 	cd $(BUILD) && $(CTEST)
 
-lint: configure
-	tools/lint.sh $(BUILD)
+lint: configure-lint
+	$(NICE) scripts/lint.sh $(LINTDB)
 
-$(ASAN)/build.ninja: | deps
-	cmake -S . -B $(ASAN) $(GEN) -DTARN_SANITIZE=ON
-
-test-asan: $(ASAN)/build.ninja
+test-san: configure-san
+	$(NICE) cmake --build $(SAN) -j$(JOBS)
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
-	cmake --build $(ASAN)
-	cd $(ASAN) && $(SAN_ENV) $(CTEST)
-
-$(FUZZ)/build.ninja: | deps
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) $(GEN) -DTARN_FUZZ=ON
-
-test-fuzz: $(FUZZ)/build.ninja
-	cmake --build $(FUZZ) --target fuzzers
-	cd $(FUZZ) && ctest --output-on-failure -L fuzz
+	cd $(SAN) && $(SAN_ENV) $(CTEST)
 
 # Each fuzzer for ten minutes ($$FUZZ_SECONDS to change it).
-fuzz: $(FUZZ)/build.ninja
-	cmake --build $(FUZZ) --target fuzzers
-	for f in $(FUZZ)/bin/fuzz_*; do name=$${f##*/fuzz_}; echo "== $$name"; \
+fuzz: configure-san
+	cmake --build $(SAN) -j$(JOBS) --target fuzzers
+	for f in $(SAN)/bin/fuzz_*; do name=$${f##*/fuzz_}; echo "== $$name"; \
 	    tests/fuzz/run-fuzzer.sh $$f tests/fuzz/corpus/$$name long; done
 
-bench: build
+bench: configure
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
-	cmake --build $(BUILD) --target benchmarks
-	bench/run-all.sh $(BUILD) $(BENCH_ARGS)
+	cmake --build $(BUILD) -j$(JOBS) --target benchmarks
+	scripts/bench.sh $(BUILD) $(BENCH_ARGS)
 
 # The full soak runs about 25 minutes; SOAK_ARGS=--quick makes it about 2.
-soak: build
+soak: configure
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
-	cmake --build $(BUILD) --target benchmarks
+	cmake --build $(BUILD) -j$(JOBS) --target benchmarks
 	$(BUILD)/bin/tarn-soak $(SOAK_ARGS)
-
-clean:
-	rm -rf $(BUILD) build-*
 
 # The Debian package of the three programs, the desktop entry, the icon and the manual
 # pages, built with CPack into $(BUILD)/tarn-panel_<version>_<arch>.deb.
-.PHONY: package
 package: build
 	cd $(BUILD) && cpack -G DEB
+
+clean:
+	rm -rf $(BUILD) $(SAN) $(LINTDB)

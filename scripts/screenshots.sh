@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Pictures of the three views for docs/, taken under a virtual X server while the panel
-# talks to the simulator: tools/screenshots.sh [BUILD] [FOLDER]
+# talks to the simulator: scripts/screenshots.sh [BUILD] [FOLDER]
 set -euo pipefail
 build=${1:-build}
 folder=${2:-docs}
 link="$build/sim-shots"
 log="$build/sim-shots.log"
 rm -f "$link"
+cmake --build "$build" --target tarn-shots tarn-sim
 "$build/bin/tarn-sim" --link "$link" --warmup 60000 > "$log" 2>&1 &
 sim=$!
 trap 'kill $sim 2>/dev/null || true' EXIT

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints one table (Markdown, readable in a terminal too).
-#   bench/run-all.sh BUILD              the default run, about 3 minutes
-#   bench/run-all.sh BUILD --full       long holds and many samples, about 25 minutes
+#   scripts/bench.sh BUILD              the default run, about 3 minutes
+#   scripts/bench.sh BUILD --full       long holds and many samples, about 25 minutes
 # Further options go to tarn-bench (see tarn-bench --help). The programs open only
 # pseudo-terminals they make themselves. With no display, a virtual X display is used when
 # xvfb-run is there, so that the start-up is also measured on the xcb platform.
