@@ -13,15 +13,16 @@ class Stream;
 //
 // Bounds: while more than kWaitingLimit frames wait, the client is not read, so that TCP
 // holds it back. A line of more than kLineLimit bytes without a carriage return is not a
-// frame of this line; the client is closed with what it sent, and so is a client that
-// gets more than kBacklogLimit bytes ahead of the line at once.
+// frame of this line; the client is closed with what it sent. So is a client more than
+// kBacklogLimit bytes ahead of the line, which a stream that stops reading when told, in
+// chunks of a few kilobytes, never lets happen.
 class RawClient : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kWaitingLimit = 8;
     static constexpr qsizetype kLineLimit = 64;
-    static constexpr qsizetype kBacklogLimit = 4096;
+    static constexpr qsizetype kBacklogLimit = 8192;
 
     using QObject::QObject;
 
