@@ -22,10 +22,10 @@ struct LineResult
 {
     enum class Status
     {
-        Ok,        // every frame answered (a broadcast: every frame sent)
-        NoReply,   // a reply did not come, or not complete, within the reply time-out
-        Silenced,  // the address timed out moments ago; the line was not touched
-        LineDown,  // the line is lost or could not be opened
+        Ok,       // every frame answered (a broadcast: every frame sent)
+        NoReply,  // a reply did not come, or not complete, within the reply time-out
+        Silenced, // the address timed out moments ago; the line was not touched
+        LineDown, // the line is lost or could not be opened
     };
     Status status = Status::Ok;
     // The raw reply to each code, in order, without the closing carriage return; empty
