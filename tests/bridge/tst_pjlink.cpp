@@ -193,7 +193,7 @@ private slots:
         QCOMPARE(client->take(), answers);
         QCOMPARE(rig.line.requests.size(), transactions);
         const bool refused = answers.endsWith("ERRA\r");
-        QCOMPARE(client->open, !refused);
+        QCOMPARE(client->isClosed, refused);
         QCOMPARE(rig.log.filter("192.0.2.7:40000 failed to authenticate").size(), refused ? 1 : 0);
         for (const QString &line : rig.log) {
             QVERIFY(!line.contains(kExampleDigest, Qt::CaseInsensitive));
@@ -250,7 +250,7 @@ private slots:
         for (const QByteArray &piece : pieces)
             client->send(piece);
         QCOMPARE(client->take(), answers);
-        QCOMPARE(client->open, open);
+        QCOMPARE(client->isClosed, !open);
     }
 
     void answersKeepTheRequestsOrderAndAtMostEightWait()
@@ -298,16 +298,16 @@ private slots:
         rig.clock.advance(20s);
         idle->send("%1CL");
         rig.clock.advance(29999ms);
-        QVERIFY(idle->open);
+        QVERIFY(!idle->isClosed);
         rig.clock.advance(1ms);
-        QVERIFY(!idle->open);
+        QVERIFY(idle->isClosed);
         rig.clock.advance(60s);
-        QVERIFY(waiting->open);
+        QVERIFY(!waiting->isClosed);
         rig.line.answer({Status::Ok, {"00"}});
         rig.clock.advance(29999ms);
-        QVERIFY(waiting->open);
+        QVERIFY(!waiting->isClosed);
         rig.clock.advance(1ms);
-        QVERIFY(!waiting->open);
+        QVERIFY(waiting->isClosed);
     }
 
     void theConnectionAfterThe32ndIsClosedAtOnce()
@@ -318,14 +318,14 @@ private slots:
             clients << rig.connect();
         for (int i = 0; i < 2; ++i) {
             FakeStream *extra = rig.connect();
-            QVERIFY(!extra->open);
+            QVERIFY(extra->isClosed);
             QCOMPARE(extra->written, "");
         }
         QCOMPARE(rig.log.filter("refusing").size(), 1);
         clients[0]->send("%1POWR ?\r");
         clients[0]->close();
         QVERIFY(rig.line.waiting.isEmpty()); // its request never goes out
-        QVERIFY(rig.connect()->open);
+        QVERIFY(!rig.connect()->isClosed);
         QCOMPARE(rig.gateway.connections(), Gateway::kMaxConnections);
     }
 
@@ -374,10 +374,10 @@ private slots:
         FakeStream *client = rig.connect();
         client->send(QByteArray("%1POWR ?\r").repeated(Session::kMaxWaiting));
         QVERIFY(!client->reading);
-        client->send(QByteArray(Session::kMaxUnread, 'x'));
-        QVERIFY(client->open);
-        client->send("x");
-        QVERIFY(!client->open);
+        client->push(QByteArray(Session::kMaxUnread, 'x'));
+        QVERIFY(!client->isClosed);
+        client->push("x");
+        QVERIFY(client->isClosed);
     }
 
     void oneRawClientAtATime()
@@ -390,7 +390,7 @@ private slots:
         rig.gateway.acceptRaw(std::move(first));
         rig.gateway.acceptRaw(std::move(second));
         QCOMPARE(rig.line.raw, a);
-        QVERIFY(!b->open);
+        QVERIFY(b->isClosed);
         QCOMPARE(rig.log.filter("a raw client is connected already").size(), 1);
         QCOMPARE(rig.gateway.connections(), 1);
     }
