@@ -35,7 +35,7 @@ QString Listeners::listen(const QHostAddress &address, quint16 port, const Profi
     connect(server, &QTcpServer::newConnection, this, [this, server, profile] {
         while (QTcpSocket *socket = server->nextPendingConnection()) {
             const QString peer = socket->peerAddress().toString();
-            m_gateway.accept(std::make_unique<TcpStream>(socket), profile, peer);
+            m_gateway.accept(std::make_unique<TcpStream>(socket, m_log), profile, peer);
         }
     });
     return {};
@@ -49,7 +49,7 @@ QString Listeners::listenRaw(const QHostAddress &address, quint16 port)
         return error;
     connect(server, &QTcpServer::newConnection, this, [this, server] {
         while (QTcpSocket *socket = server->nextPendingConnection())
-            m_gateway.acceptRaw(std::make_unique<TcpStream>(socket));
+            m_gateway.acceptRaw(std::make_unique<TcpStream>(socket, m_log));
     });
     return {};
 }

@@ -17,17 +17,19 @@ QString addressAndPort(const QTcpSocket &socket)
 
 } // namespace
 
-TcpStream::TcpStream(QTcpSocket *socket) : m_socket(socket), m_peer(addressAndPort(*socket))
+TcpStream::TcpStream(QTcpSocket *socket, Log log)
+    : m_socket(socket), m_peer(addressAndPort(*socket)), m_log(std::move(log))
 {
     m_socket->setParent(this);
     m_socket->setReadBufferSize(kReadChunk);
     m_linger.setSingleShot(true);
     m_linger.setTimerType(Qt::PreciseTimer);
     m_linger.setInterval(kLinger);
-    connect(&m_linger, &QTimer::timeout, this, &TcpStream::cutOff);
+    connect(&m_linger, &QTimer::timeout, this,
+            [this] { cutOff(QStringLiteral("it did not take its last answer")); });
     connect(m_socket, &QTcpSocket::readyRead, this, &TcpStream::readSome);
     connect(m_socket, &QTcpSocket::disconnected, this, &TcpStream::finish);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &TcpStream::cutOff);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { cutOff({}); });
 }
 
 TcpStream::~TcpStream()
@@ -40,7 +42,7 @@ void TcpStream::write(const QByteArray &bytes)
     if (m_closing)
         return;
     if (m_socket->bytesToWrite() + bytes.size() > kMaxUnsent) {
-        cutOff();
+        cutOff(QStringLiteral("it leaves its answers unread"));
         return;
     }
     m_socket->write(bytes);
@@ -73,8 +75,11 @@ void TcpStream::readSome()
         emit received(m_socket->read(kReadChunk));
 }
 
-void TcpStream::cutOff()
+// Without a reason: the connection failed on its own.
+void TcpStream::cutOff(const QString &why)
 {
+    if (!why.isEmpty() && !m_finished)
+        m_log(QStringLiteral("%1 cut off: %2").arg(m_peer, why));
     m_closing = true;
     m_socket->abort();
     finish();

@@ -4,6 +4,7 @@
 
 #include <QTimer>
 #include <chrono>
+#include <functional>
 
 class QTcpSocket;
 
@@ -21,8 +22,9 @@ public:
     static constexpr qint64 kMaxUnsent = 64 * 1024;
     static constexpr std::chrono::milliseconds kLinger{5000};
 
-    // Takes the socket over, as a child.
-    explicit TcpStream(QTcpSocket *socket);
+    using Log = std::function<void(const QString &)>;
+    // Takes the socket over, as a child. `log` hears why a client was cut off.
+    TcpStream(QTcpSocket *socket, Log log);
     ~TcpStream() override;
 
     void write(const QByteArray &bytes) override;
@@ -32,11 +34,12 @@ public:
 
 private:
     void readSome();
-    void cutOff();
+    void cutOff(const QString &why);
     void finish();
 
     QTcpSocket *m_socket;
     QString m_peer;
+    Log m_log;
     QTimer m_linger;
     bool m_reading = true;
     bool m_closing = false;
