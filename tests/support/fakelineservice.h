@@ -6,18 +6,11 @@
 
 namespace tarn::test {
 
-// A line with no port behind it: it records every request, and answers each one at once
+// A line with no port behind it: it records every request, and answers each at once
 // through `respond`, or when a test calls answer().
 class FakeLineService final : public bridge::LineService
 {
 public:
-    using Respond = std::function<std::optional<bridge::LineResult>(const bridge::LineRequest &)>;
-    struct Waiting
-    {
-        const void *owner;
-        bridge::LineCallback done;
-    };
-
     void submit(const void *owner, const bridge::LineRequest &request,
                 bridge::LineCallback done) override
     {
@@ -29,22 +22,16 @@ public:
     }
     void cancel(const void *owner) override
     {
-        waiting.removeIf([owner](const Waiting &w) { return w.owner == owner; });
+        waiting.removeIf([owner](const auto &w) { return w.first == owner; });
     }
     bool lineUp() const override { return true; }
-    bool attachRaw(bridge::Stream &stream) override
-    {
-        if (raw)
-            return false;
-        raw = &stream;
-        return true;
-    }
+    bool attachRaw(bridge::Stream &stream) override { return !raw && (raw = &stream); }
     // Answers the oldest waiting request.
-    void answer(const bridge::LineResult &result) { waiting.takeFirst().done(result); }
+    void answer(const bridge::LineResult &result) { waiting.takeFirst().second(result); }
 
-    Respond respond; // a request it answers nothing to waits
+    std::function<std::optional<bridge::LineResult>(const bridge::LineRequest &)> respond;
     QList<bridge::LineRequest> requests;
-    QList<Waiting> waiting;
+    QList<std::pair<const void *, bridge::LineCallback>> waiting;
     bridge::Stream *raw = nullptr;
 };
 
