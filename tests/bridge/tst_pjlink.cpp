@@ -136,8 +136,8 @@ private slots:
         };
         row("the worked example", true, {kExampleDigest + ok}, "%1POWR=OK\r");
         row("upper case", true, {kExampleDigest.toUpper() + ok}, "%1POWR=OK\r");
-        row("later with it again", true, {kExampleDigest + ok + kExampleDigest + ok},
-            "%1POWR=OK\r%1POWR=OK\r");
+        row("later without it, or with it again", true,
+            {kExampleDigest + ok + ok + kExampleDigest + ok}, "%1POWR=OK\r%1POWR=OK\r%1POWR=OK\r");
         row("a wrong digest", true, {wrong + ok}, erra);
         row("no digest", true, {ok}, erra);
         row("wrong later", true, {kExampleDigest + ok + wrong + ok}, "%1POWR=OK\r" + erra);
@@ -299,6 +299,10 @@ private slots:
                "9600,N,8,1; 127.0.0.1:7000";
         QTest::newRow("no authentication chosen") << "--port /dev/x --listen 4352=1"
                                                   << "refusing to serve PJLink without";
+        QTest::newRow("a repeated input")
+            << "--listen 4352=1 --inputs 11,11,12,13" + auth << "bad --inputs";
+        QTest::newRow("a name of 65")
+            << "--listen 4352=1 --name 1=" + QString(65, 'n') + auth << "bad --name";
         QTest::newRow("IPv6 without brackets") << "--listen ::1:4352=1" + auth << "bad --listen";
     }
 

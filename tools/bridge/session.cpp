@@ -31,6 +31,11 @@ Session::Session(Stream &stream, LineService &line, TimerFactory &timers, Settin
         greet();
     });
     connect(&m_stream, &Stream::received, this, &Session::onReceived);
+    // A stream may close on its own, in the middle of a write: no request is taken after.
+    connect(&m_stream, &Stream::closed, this, [this] {
+        m_ending = true;
+        m_idle->setEnabled(false);
+    });
 }
 
 Session::~Session()
