@@ -170,7 +170,7 @@ QString readListeners(const QCommandLineParser &parser, Options &options)
         options.listeners.last().profile.inputs = *inputs;
     }
     for (const QString &text : parser.values("name")) {
-        if (const QString problem = applyName(text, options.listeners); !problem.isEmpty())
+        if (QString problem = applyName(text, options.listeners); !problem.isEmpty())
             return problem;
     }
     if (parser.isSet("raw")) {

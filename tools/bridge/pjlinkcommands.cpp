@@ -168,7 +168,7 @@ Plan mute(QByteArrayView parameter, const Profile &)
 
 Plan query(QByteArrayView parameter, Plan plan)
 {
-    return parameter == "?" ? plan : answered("ERR2");
+    return parameter == "?" ? std::move(plan) : answered("ERR2");
 }
 
 struct Command

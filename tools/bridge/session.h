@@ -36,7 +36,7 @@ public:
     static constexpr qsizetype kMaxCommand = 135;
     // Received bytes held unread while requests wait; more means the stream kept
     // delivering after being told to stop, and the connection is closed.
-    static constexpr qsizetype kMaxUnread = 16 * 1024;
+    static constexpr qsizetype kMaxUnread = qsizetype{16} * 1024;
 
     struct Settings
     {

@@ -19,7 +19,7 @@ class TcpStream final : public Stream
     Q_OBJECT
 public:
     static constexpr qint64 kReadChunk = 4096;
-    static constexpr qint64 kMaxUnsent = 64 * 1024;
+    static constexpr qint64 kMaxUnsent = qint64{64} * 1024;
     static constexpr std::chrono::milliseconds kLinger{5000};
 
     using Log = std::function<void(const QString &)>;
