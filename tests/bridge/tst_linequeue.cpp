@@ -137,10 +137,12 @@ private slots:
         for (int i = 0; i < replies.size(); ++i) {
             QCOMPARE(rig.port.frames.size(), i + 1);
             rig.port.arrive(replies[i]);
+            if (i == 1)
+                rig.line.cancel(&rig.owners[2]); // its second frame still goes out
         }
         QCOMPARE(rig.port.frames,
                  (QByteArrayList{"A001CR0\r", "A002C0E\r", "A002C0C\r", "A003CR1\r"}));
-        QCOMPARE(rig.answers, (QByteArrayList{"1 Ok 00", "2 Ok \x06|\x06", "1 Ok 01"}));
+        QCOMPARE(rig.answers, (QByteArrayList{"1 Ok 00", "1 Ok 01"}));
     }
 
     void anAddressThatTimedOutIsSilencedForFiveSeconds_data()
@@ -255,7 +257,7 @@ private slots:
         rig.ask(1, "A001", {"CR0"});
         rig.ask(2, "A002", {"CR0"});
         rig.ask(1, "A003", {"CR0"});
-        rig.raw.send("A004C00\r"); // waits, then never goes out
+        rig.raw.send("A004C00\rA0"); // waits, then never goes out; the next frame's start stays
         rig.port.setWritesFail(loss == 1);
         loss == 0 ? rig.port.breakDown(QStringLiteral("gone")) : rig.port.arrive("00\r");
         QCOMPARE(rig.answers, answers);
@@ -278,7 +280,7 @@ private slots:
         rig.clock.advance(LineQueue::kReopen);
         QCOMPARE(rig.states.size(), wasUp + 2);
         QCOMPARE(rig.states.last(), "up");
-        rig.ask(4, "A001", {"CR0"});
+        rig.raw.send("01CR0\r");
         QCOMPARE(rig.port.frames.last(), "A001CR0\r");
         QVERIFY(!rig.port.frames.contains("A004C00\r"));
     }
