@@ -9,29 +9,19 @@ namespace tarn::test {
 class FakeStream final : public bridge::Stream
 {
 public:
-    using Stream::Stream;
-
     void write(const QByteArray &bytes) override { written += bytes; }
     void setReading(bool on) override
     {
-        reading = on;
-        if (on && !m_held.isEmpty())
+        if ((reading = on) && !m_held.isEmpty())
             emit received(std::exchange(m_held, {}));
     }
     void close() override
     {
-        if (!isClosed)
-            isClosed = true, emit closed();
+        if (!std::exchange(isClosed, true))
+            emit closed();
     }
     QString peer() const override { return QStringLiteral("127.0.0.1:40000"); }
-
-    void send(const QByteArray &bytes)
-    {
-        if (reading)
-            emit received(bytes);
-        else
-            m_held += bytes;
-    }
+    void send(const QByteArray &bytes) { reading ? emit received(bytes) : void(m_held += bytes); }
 
     QByteArray written;
     bool reading = true;
