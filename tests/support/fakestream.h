@@ -2,6 +2,8 @@
 
 #include "stream.h"
 
+#include <utility>
+
 namespace tarn::test {
 
 // A client connection with no socket: keeps what the gateway writes, and delivers what a
@@ -9,6 +11,9 @@ namespace tarn::test {
 class FakeStream final : public bridge::Stream
 {
 public:
+    explicit FakeStream(QString peer = QStringLiteral("127.0.0.1:40000")) : m_peer(std::move(peer))
+    {}
+
     void write(const QByteArray &bytes) override { written += bytes; }
     void setReading(bool on) override
     {
@@ -20,8 +25,13 @@ public:
         if (!std::exchange(isClosed, true))
             emit closed();
     }
-    QString peer() const override { return QStringLiteral("127.0.0.1:40000"); }
-    void send(const QByteArray &bytes) { reading ? emit received(bytes) : void(m_held += bytes); }
+    QString peer() const override { return m_peer; }
+
+    void send(const QByteArray &bytes) { reading ? push(bytes) : void(m_held += bytes); }
+    // Delivers at once, as a stream that does not hold back when told would.
+    void push(const QByteArray &bytes) { emit received(bytes); }
+    // What was written since the last call.
+    QByteArray take() { return std::exchange(written, {}); }
 
     QByteArray written;
     bool reading = true;
@@ -29,6 +39,7 @@ public:
 
 private:
     QByteArray m_held;
+    QString m_peer;
 };
 
 } // namespace tarn::test

@@ -4,6 +4,8 @@
 #include "session.h"
 #include "stream.h"
 
+#include <QRandomGenerator>
+
 namespace tarn::bridge {
 
 Gateway::Gateway(LineService &line, TimerFactory &timers, Settings settings, Log log)
@@ -20,7 +22,9 @@ void Gateway::accept(std::unique_ptr<Stream> stream, const Profile &profile, con
         return;
     Stream &client = *connection.stream;
     m_log(QStringLiteral("%1 connected (%2)").arg(client.peer(), profile.who));
-    Session::Settings settings{profile, m_settings.password, m_settings.random(), {}};
+    const quint32 random =
+        m_settings.random ? m_settings.random() : QRandomGenerator::system()->generate();
+    Session::Settings settings{profile, m_settings.password, random, {}};
     if (m_settings.verbose)
         settings.verboseLog = m_log;
     connection.session = std::make_unique<Session>(client, m_line, m_timers, settings);
@@ -76,22 +80,25 @@ bool Gateway::admit(Connection &connection)
     return true;
 }
 
-// The stream may be in the middle of emitting: both go once control is back in the
-// event loop, the session first.
+// The stream may be in the middle of emitting, and the session of closing it: both go
+// once control is back in the event loop, or with the gateway.
 void Gateway::onClosed(Stream *stream)
 {
     const auto it = m_connections.find(stream);
     if (it == m_connections.end())
         return;
-    Connection connection = std::move(it->second);
-    m_connections.erase(it);
+    Connection &connection = it->second;
     if (connection.counted) {
         --m_open;
         m_refusing = false;
     }
     if (connection.session)
-        connection.session.release()->deleteLater();
-    connection.stream.release()->deleteLater();
+        m_line.cancel(connection.session.get());
+    m_closed.push_back(std::move(connection));
+    m_connections.erase(it);
+    if (m_closed.size() == 1)
+        QMetaObject::invokeMethod(
+            this, [this] { m_closed.clear(); }, Qt::QueuedConnection);
 }
 
 } // namespace tarn::bridge

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 namespace tarn::bridge {
 
@@ -63,6 +64,7 @@ private:
     Log m_log;
     AuthThrottle m_throttle;
     std::unordered_map<Stream *, Connection> m_connections;
+    std::vector<Connection> m_closed; // to be deleted
     int m_open = 0;
     bool m_refusing = false; // the limit was reported and has not been left since
 };

@@ -115,24 +115,24 @@ void describe(QCommandLineParser &parser)
          "DEVICE"},
         {"speed", "19200 (default) or 9600; no parity, 8 data bits, 1 stop bit.", "BAUD"},
         {"listen",
-         "Serve PJLink on PORT (ADDR defaults to 0.0.0.0; an IPv6 address goes in\n"
-         "brackets) for WHO: single (frames without a prefix), 1 to 4 (A001 to A004)\n"
-         "or all (AFFF). Repeatable: one port per projector. PJLink's port is 4352.",
+         "Serve PJLink on PORT for WHO: single (frames without a prefix), 1 to 4 (A001 to "
+         "A004) or all (AFFF). ADDR defaults to 0.0.0.0; an IPv6 address goes in brackets. "
+         "Repeatable: one port per projector. PJLink's own port is 4352.",
          "[ADDR:]PORT=WHO"},
         {"password-file",
-         "The PJLink password: one line of at most 32 printable ASCII characters.\n"
-         "The file must not be readable by every user (0640 or 0600).",
+         "The PJLink password: one line of at most 32 printable ASCII characters. The file "
+         "must not be readable by every user (0640 or 0600 are fine).",
          "FILE"},
         {"no-auth", "Serve PJLink without authentication (needed without --password-file)."},
         {"name",
-         "The PJLink NAME of WHO's listeners, up to 64 printable ASCII characters\n"
-         "(default: TARN HV20 and the address, e.g. TARN HV20 001).",
+         "The PJLink NAME of WHO's listeners, up to 64 printable ASCII characters (default: "
+         "TARN HV20 and the address, e.g. TARN HV20 001).",
          "WHO=TEXT"},
         {"inputs",
-         "The PJLink input codes of the projector's inputs 1 to 4\n(default: 11,12,13,14).",
+         "The PJLink input codes of the projector's inputs 1 to 4 (default: 11,12,13,14).",
          "CODES"},
         {"raw",
-         "Serve the line itself as a raw TCP stream to one client at a time. It has no\n"
+         "Serve the line itself as a raw TCP stream to one client at a time. It has no "
          "authentication: ADDR defaults to 127.0.0.1.",
          "[ADDR:]PORT"},
         {"verbose", "Log every answer sent to a PJLink client."},
@@ -223,7 +223,11 @@ QString usage()
 {
     QCommandLineParser parser;
     describe(parser);
-    return parser.helpText() +
+    QString text = parser.helpText();
+    text.replace(0, text.indexOf(u'\n'),
+                 QStringLiteral("Usage: tarn-bridge --port DEVICE --listen [ADDR:]PORT=WHO... "
+                                "[OPTION]..."));
+    return text +
            QStringLiteral(
                "\nA PJLink client that fails to authenticate 3 times within a minute waits 5 s\n"
                "for its next greeting. At most 32 connections are served at a time.\n"
