@@ -19,27 +19,33 @@ const QByteArray kAck = "\x06";
 
 struct Rig
 {
-    explicit Rig(bool missing = false)
+    explicit Rig(const List &script)
     {
-        QObject::connect(&line, &LineQueue::lineStateChanged,
-                         [this](bool up, const QString &why) { states << (up ? "up" : why); });
-        QObject::connect(&line, &LineQueue::rawClientRefused, [this] { ++refusals; });
-        port.setMissing(1, missing);
+        QObject::connect(&line, &LineQueue::lineStateChanged, [this](bool up, const QString &why) {
+            log << (up ? "line up" : "line down: " + why.toLatin1());
+        });
+        QObject::connect(&line, &LineQueue::rawClientRefused, [this] { log << "refused"; });
+        port.setMissing(1, script.value(0) == "unplug");
         line.start(QStringLiteral("19200,N,8,1"));
         line.attachRaw(raw);
+        if (line.lineUp())
+            log.clear(); // only a first opening that fails is of interest
     }
     // Each answer reads "owner status replies", the replies joined by '|'.
     void ask(int owner, const QByteArray &prefix, const List &codes)
     {
         line.submit(&owners[owner], {prefix, codes}, [this, owner](const LineResult &result) {
             static const char *const kNames[] = {"Ok", "NoReply", "Silenced", "LineDown"};
-            answers << QByteArray::number(owner) + ' ' + kNames[int(result.status)] + ' ' +
-                           result.replies.join('|');
+            log << QByteArray::number(owner) + ' ' + kNames[int(result.status)] + ' ' +
+                       result.replies.join('|');
         });
     }
     // Plays a script, step by step: "ask OWNER PREFIX CODE..." ("-": no prefix), "cancel
-    // OWNER", "raw BYTES" (the raw client sends them), "~N" (N milliseconds pass); any
-    // other step arrives on the line.
+    // OWNER", "raw BYTES" (the raw client sends them), "~N" (N milliseconds pass), "break"
+    // (the port fails), "jam"/"unjam" (writes fail or work), "unplug"/"plug" (openings fail
+    // or work; first, the first opening fails), "?raw" and "?second" (the raw client's
+    // state and whether a second one could attach go to the log); any other step arrives
+    // on the line.
     void play(const List &script)
     {
         for (const QByteArray &step : script) {
@@ -52,6 +58,16 @@ struct Rig
                 raw.send(step.mid(4));
             else if (step.startsWith('~'))
                 clock.advance(milliseconds(step.mid(1).toInt()));
+            else if (step == "break")
+                port.breakDown(QStringLiteral("gone"));
+            else if (step == "jam" || step == "unjam")
+                port.setWritesFail(step == "jam");
+            else if (step == "unplug" || step == "plug")
+                port.setMissing(1, step == "unplug");
+            else if (step == "?raw")
+                log << (raw.isClosed ? "closed" : raw.reading ? "reading" : "held");
+            else if (step == "?second")
+                log << (line.attachRaw(second) ? "second attached" : "second refused");
             else
                 port.arrive(step);
         }
@@ -61,36 +77,35 @@ struct Rig
     VirtualClock clock;
     LineQueue line{port, clock};
     FakeStream raw;
-    List answers;
-    QStringList states;
-    int refusals = 0;
+    FakeStream second;
+    List log;
     char owners[5] = {};
 };
 
 void addScriptColumns()
 {
     QTest::addColumn<List>("script");
-    QTest::addColumn<List>("frames"); // every frame that went out, in order
-    QTest::addColumn<List>("answers");
+    QTest::addColumn<List>("frames");      // every frame that went out, in order
+    QTest::addColumn<List>("log");         // answers, line states and the raw client's state
     QTest::addColumn<QByteArray>("toRaw"); // what the raw client got
 }
 
-void row(const char *name, const List &script, const List &frames, const List &answers,
+void row(const char *name, const List &script, const List &frames, const List &log,
          const QByteArray &toRaw = {})
 {
-    QTest::newRow(name) << script << frames << answers << toRaw;
+    QTest::newRow(name) << script << frames << log << toRaw;
 }
 
 void playAndCheck()
 {
     QFETCH(List, script);
     QFETCH(List, frames);
-    QFETCH(List, answers);
+    QFETCH(List, log);
     QFETCH(QByteArray, toRaw);
-    Rig rig;
+    Rig rig(script);
     rig.play(script);
     QCOMPARE(rig.port.frames, frames);
-    QCOMPARE(rig.answers, answers);
+    QCOMPARE(rig.log, log);
     QCOMPARE(rig.raw.written, toRaw);
 }
 
@@ -175,7 +190,7 @@ private slots:
 
     void theReusedRepliesAreBounded()
     {
-        Rig rig;
+        Rig rig({});
         const auto query = [](int i) {
             return List{"CR" + QByteArray(1, char(i))};
         };
@@ -188,51 +203,28 @@ private slots:
         QCOMPARE(rig.port.frames.size(), limit + 2);
     }
 
-    void aLostLineAnswersEveryWaitingRequestAndIsReopenedEveryTwoSeconds_data()
+    void aLostLineAnswersEveryRequestUntilItIsReopened_data()
     {
-        QTest::addColumn<int>("loss"); // 0: the port fails, 1: a write fails, 2: no opening
-        QTest::addColumn<List>("answers");
-        const List down{"1 LineDown ", "2 LineDown ", "1 LineDown "};
-        QTest::newRow("the port fails") << 0 << down;
-        QTest::newRow("a write fails") << 1 << List{"1 Ok 00", down[1], down[2]};
-        QTest::newRow("the first opening fails") << 2 << down;
+        addScriptColumns();
+        const QByteArray gone = "line down: /dev/fake1: gone";
+        const QByteArray jammed =
+            "line down: Cannot write to /dev/fake1: the output buffer is full";
+        const QByteArray missing = "line down: Cannot open /dev/fake1: No such file or directory";
+        const List waiting{"ask 1 A001 CR0", "ask 2 A002 C00", "raw A004C00\rA0"};
+        const List down{"1 LineDown ", "2 LineDown "};
+        const List back{"~2000", "raw 01CR0\r"}; // a frame's start is kept, waiting frames not
+        row("the port fails", waiting + List{"break", "ask 3 - CR0"} + back,
+            {"A001CR0\r", "A001CR0\r"}, List{gone} + down + List{"3 LineDown ", "line up"});
+        row("a write fails", waiting + List{"jam", "00\r", "ask 3 - CR0", "unjam"} + back,
+            {"A001CR0\r", "A001CR0\r"},
+            {"1 Ok 00", jammed, "2 LineDown ", "3 LineDown ", "line up"});
+        row("the first opening fails", List{"unplug"} + waiting + List{"plug"} + back,
+            {"A001CR0\r"}, List{missing} + down + List{"line up"});
+        row("not reopened before two seconds", {"break", "~1999"}, {}, {gone});
+        row("reopening fails quietly, is tried again",
+            {"break", "unplug", "~2000", "plug", "~1999", "~1"}, {}, {gone, "line up"});
     }
-
-    void aLostLineAnswersEveryWaitingRequestAndIsReopenedEveryTwoSeconds()
-    {
-        QFETCH(int, loss);
-        QFETCH(List, answers);
-        Rig rig(loss == 2);
-        rig.ask(1, "A001", {"CR0"});
-        rig.ask(2, "A002", {"CR0"});
-        rig.ask(1, "A003", {"CR0"});
-        rig.raw.send("A004C00\rA0"); // waits, then never goes out; the next frame's start stays
-        rig.port.setWritesFail(loss == 1);
-        loss == 0 ? rig.port.breakDown(QStringLiteral("gone")) : rig.port.arrive("00\r");
-        rig.ask(3, "A001", {"CR0"});
-        QCOMPARE(rig.answers, answers + List{"3 LineDown "});
-        const int wasUp = loss == 2 ? 0 : 1;
-        QCOMPARE(rig.states.size(), wasUp + 1);
-        QVERIFY(rig.states.last() != "up");
-
-        rig.port.setWritesFail(false);
-        const auto openings = [&] {
-            return rig.port.log.count(QStringLiteral("open"));
-        };
-        const qsizetype before = openings();
-        rig.clock.advance(LineQueue::kReopen - 1ms);
-        QCOMPARE(openings(), before);
-        rig.port.setMissing(1, true);
-        rig.clock.advance(1ms); // fails again, and is not reported again
-        QCOMPARE(openings(), before + 1);
-        rig.port.setMissing(1, false);
-        rig.clock.advance(LineQueue::kReopen);
-        QCOMPARE(rig.states.size(), wasUp + 2);
-        QCOMPARE(rig.states.last(), "up");
-        rig.raw.send("01CR0\r");
-        QCOMPARE(rig.port.frames.last(), "A001CR0\r");
-        QVERIFY(!rig.port.frames.contains("A004C00\r"));
-    }
+    void aLostLineAnswersEveryRequestUntilItIsReopened() { playAndCheck(); }
 
     void theRawClientGoesFirstAndGetsWhatNoRequestTakes_data()
     {
@@ -260,40 +252,26 @@ private slots:
 
     void theRawClientIsHeldBackThenClosedAtItsBounds_data()
     {
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<bool>("reading");         // while the line is busy
-        QTest::addColumn<bool>("readingAfterOne"); // once one frame went out
-        QTest::addColumn<bool>("closed");
+        addScriptColumns();
         const QByteArray frame = "C00\r";
         const QByteArray line(RawClient::kLineLimit, 'x');
         const QByteArray backlog = frame.repeated(RawClient::kBacklogLimit / frame.size());
-        QTest::newRow("frames up to the limit") << frame.repeated(8) << true << true << false;
-        QTest::newRow("one frame more") << frame.repeated(9) << false << true << false;
-        QTest::newRow("the longest line") << frame + line << true << true << false;
-        QTest::newRow("a longer line") << line + 'x' << true << true << true;
-        QTest::newRow("the largest backlog") << backlog << false << false << false;
-        QTest::newRow("a larger backlog") << backlog + 'x' << true << true << true;
+        const auto sent = [](const QByteArray &bytes) {
+            return List{"ask 1 A001 CR0", "raw " + bytes, "?raw", "?second", "00\r", "?raw"};
+        };
+        const List once{"A001CR0\r", frame};
+        const List read{"reading", "second refused", "1 Ok 00", "reading"};
+        const List closed{"refused", "closed", "second attached", "1 Ok 00", "closed"};
+        row("frames up to the limit", sent(frame.repeated(8)), once, read);
+        row("one frame more", sent(frame.repeated(9)), once,
+            {"held", "second refused", "1 Ok 00", "reading"});
+        row("the longest line", sent(frame + line), once, read);
+        row("a longer line", sent(line + 'x'), {"A001CR0\r"}, closed);
+        row("the largest backlog", sent(backlog), once,
+            {"held", "second refused", "1 Ok 00", "held"});
+        row("a larger backlog", sent(backlog + 'x'), {"A001CR0\r"}, closed);
     }
-
-    void theRawClientIsHeldBackThenClosedAtItsBounds()
-    {
-        QFETCH(QByteArray, sent);
-        QFETCH(bool, reading);
-        QFETCH(bool, readingAfterOne);
-        QFETCH(bool, closed);
-        Rig rig;
-        FakeStream second;
-        QVERIFY(!rig.line.attachRaw(second));
-        rig.ask(1, "A001", {"CR0"});
-        rig.raw.send(sent);
-        QCOMPARE(rig.raw.reading, reading);
-        QCOMPARE(rig.raw.isClosed, closed);
-        QCOMPARE(rig.refusals, closed ? 1 : 0);
-        QCOMPARE(rig.line.attachRaw(second), closed);
-        rig.port.arrive("00\r");
-        QCOMPARE(rig.raw.reading, readingAfterOne);
-        QCOMPARE(rig.port.frames.size(), closed ? 1 : 2);
-    }
+    void theRawClientIsHeldBackThenClosedAtItsBounds() { playAndCheck(); }
 };
 
 QTEST_GUILESS_MAIN(LineQueueTest)
