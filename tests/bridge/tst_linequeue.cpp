@@ -11,47 +11,104 @@ using namespace tarn;
 using namespace tarn::bridge;
 using namespace tarn::test;
 using namespace std::chrono_literals;
+using List = QByteArrayList;
 
 namespace {
 
-const QByteArray kAck = "\x06";
-
 struct Rig
 {
-    explicit Rig(bool start = true)
+    explicit Rig(const QByteArray &script = {})
     {
-        QObject::connect(&line, &LineQueue::lineStateChanged,
-                         [this](bool up, const QString &why) { states << (up ? "up" : why); });
-        QObject::connect(&line, &LineQueue::rawClientRefused, [this] { ++refusals; });
-        if (start)
-            line.start(QStringLiteral("19200,N,8,1"));
+        QObject::connect(&line, &LineQueue::lineStateChanged, [this](bool up, const QString &why) {
+            log << (up ? "line up" : "line down: " + why.toLatin1());
+        });
+        QObject::connect(&line, &LineQueue::rawClientRefused, [this] { log << "refused"; });
+        port.setMissing(1, script.startsWith("unplug"));
+        line.start(QStringLiteral("19200,N,8,1"));
+        line.attachRaw(raw);
+        if (line.lineUp())
+            log.clear(); // only a first opening that fails is of interest
     }
-    // Each answer reads "owner status replies", the replies joined by '|'.
-    void ask(int owner, const QByteArray &prefix, const QByteArrayList &codes)
+    // Each answer reads "owner status replies", the replies joined by ','.
+    void ask(int owner, const QByteArray &prefix, const List &codes)
     {
         line.submit(&owners[owner], {prefix, codes}, [this, owner](const LineResult &result) {
             static const char *const kNames[] = {"Ok", "NoReply", "Silenced", "LineDown"};
-            answers << QByteArray::number(owner) + ' ' + kNames[int(result.status)] + ' ' +
-                           result.replies.join('|');
+            log << QByteArray::number(owner) + ' ' + kNames[int(result.status)] + ' ' +
+                       result.replies.join(',');
         });
     }
-    // Bytes from the far end, or "~N": N milliseconds pass.
-    void happen(const QByteArrayList &events)
+    // Plays a script, its steps apart by '|': "ask OWNER PREFIX CODE..." ("-": no prefix),
+    // "cancel OWNER", "raw BYTES" (the raw client sends them), "~N" (N milliseconds pass),
+    // "break" (the port fails), "jam"/"unjam" (writes fail or work), "unplug"/"plug"
+    // (openings fail or work; first, the first opening fails), "?raw" and "?second" (the raw
+    // client's state, and whether a second one could attach, go to the log); any other step
+    // arrives on the line.
+    void play(const QByteArray &script)
     {
-        for (const QByteArray &event : events)
-            event.startsWith('~') ? clock.advance(milliseconds(event.mid(1).toInt()))
-                                  : port.arrive(event);
+        for (const QByteArray &step : script.split('|')) {
+            const List words = step.split(' ');
+            if (words[0] == "ask")
+                ask(words[1].toInt(), words[2] == "-" ? "" : words[2], words.mid(3));
+            else if (words[0] == "cancel")
+                line.cancel(&owners[words[1].toInt()]);
+            else if (words[0] == "raw")
+                raw.send(step.mid(4));
+            else if (step.startsWith('~'))
+                clock.advance(milliseconds(step.mid(1).toInt()));
+            else if (step == "break")
+                port.breakDown(QStringLiteral("gone"));
+            else if (step == "jam" || step == "unjam")
+                port.setWritesFail(step == "jam");
+            else if (step == "unplug" || step == "plug")
+                port.setMissing(1, step == "unplug");
+            else if (step == "?raw")
+                log << (raw.isClosed ? "closed" : raw.reading ? "reading" : "held");
+            else if (step == "?second")
+                log << (line.attachRaw(second) ? "second attached" : "second refused");
+            else
+                port.arrive(step);
+        }
     }
 
     FakePort port;
     VirtualClock clock;
     LineQueue line{port, clock};
     FakeStream raw;
-    QByteArrayList answers;
-    QStringList states;
-    int refusals = 0;
+    FakeStream second;
+    List log;
     char owners[5] = {};
 };
+
+// A script, and what comes of it, each a list with its items apart by '|': every frame that
+// went out; the log of answers, line states and the raw client's state; what the raw client
+// got.
+void addScriptColumns()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("frames");
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QByteArray>("toRaw");
+}
+
+void row(const char *name, const QByteArray &script, const QByteArray &frames,
+         const QByteArray &log, const QByteArray &toRaw = {})
+{
+    QTest::newRow(name) << script << frames << log << toRaw;
+}
+
+void playAndCheck()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, frames);
+    QFETCH(QByteArray, log);
+    QFETCH(QByteArray, toRaw);
+    Rig rig(script);
+    rig.play(script);
+    QCOMPARE(rig.port.frames.join('|'), frames);
+    QCOMPARE(rig.log.join('|'), log);
+    QCOMPARE(rig.raw.written, toRaw);
+}
 
 } // namespace
 
@@ -59,317 +116,142 @@ class LineQueueTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void eachRequestEndsAtItsRepliesOrAtTheTimeOut_data()
+    void requestsShareTheLineOneTransactionAtATime_data()
     {
-        QTest::addColumn<QByteArray>("prefix");
-        QTest::addColumn<QByteArrayList>("codes");
-        QTest::addColumn<QByteArrayList>("events");
-        QTest::addColumn<int>("frames"); // how many went out
-        QTest::addColumn<QByteArrayList>("answers");
+        addScriptColumns();
         const QByteArray flood(LineQueue::kReplyLimit, 'x');
-
-        QTest::newRow("query") << QByteArray() << QByteArrayList{"CR0"} << QByteArrayList{"00\r"}
-                               << 1 << QByteArrayList{"1 Ok 00"};
-        QTest::newRow("reply in pieces, noise after its end")
-            << QByteArray("A001") << QByteArrayList{"CR1"} << QByteArrayList{"0", "2\r\x7f"} << 1
-            << QByteArrayList{"1 Ok 02"};
-        QTest::newRow("two frames, both answered")
-            << QByteArray("A002") << QByteArrayList{"C0E", "C0C"} << QByteArrayList{kAck, kAck} << 2
-            << QByteArrayList{"1 Ok \x06|\x06"};
-        QTest::newRow("reply just before the time-out")
-            << QByteArray() << QByteArrayList{"CR0"} << QByteArrayList{"~499", "00\r"} << 1
-            << QByteArrayList{"1 Ok 00"};
-        QTest::newRow("incomplete at the time-out")
-            << QByteArray() << QByteArrayList{"CR0"} << QByteArrayList{"~499", "0", "~1"} << 1
-            << QByteArrayList{"1 NoReply "};
-        QTest::newRow("action answered without acknowledgement")
-            << QByteArray() << QByteArrayList{"C00"} << QByteArrayList{"80\r", "~500"} << 1
-            << QByteArrayList{"1 NoReply "};
-        QTest::newRow("silent first frame, second never sent")
-            << QByteArray("A002") << QByteArrayList{"C0E", "C0C"} << QByteArrayList{"~500"} << 1
-            << QByteArrayList{"1 NoReply "};
-        QTest::newRow("silent second frame")
-            << QByteArray("A002") << QByteArrayList{"C0E", "C0C"} << QByteArrayList{kAck, "~500"}
-            << 2 << QByteArrayList{"1 NoReply \x06"};
-        QTest::newRow("garbage up to the bound still waits")
-            << QByteArray() << QByteArrayList{"CR0"} << QByteArrayList{flood} << 1
-            << QByteArrayList{};
-        QTest::newRow("garbage past the bound ends it at once")
-            << QByteArray() << QByteArrayList{"CR0"} << QByteArrayList{flood + 'x'} << 1
-            << QByteArrayList{"1 NoReply "};
-        QTest::newRow("broadcast, answered when sent")
-            << QByteArray("AFFF") << QByteArrayList{"C00"} << QByteArrayList{} << 1
-            << QByteArrayList{"1 Ok "};
-        QTest::newRow("broadcast, its next frame a time-out later")
-            << QByteArray("AFFF") << QByteArrayList{"C0E", "C0C"} << QByteArrayList{"~499"} << 1
-            << QByteArrayList{};
-        QTest::newRow("broadcast, both frames")
-            << QByteArray("AFFF") << QByteArrayList{"C0E", "C0C"} << QByteArrayList{"~500"} << 2
-            << QByteArrayList{"1 Ok "};
+        row("in pieces, noise after the end", "ask 1 A001 CR1|0|2\r\x7f", "A001CR1\r", "1 Ok 02",
+            "\x7f");
+        row("reply at the last moment", "ask 1 - CR0|~499|00\r", "CR0\r", "1 Ok 00");
+        row("incomplete at the time-out", "ask 1 - CR0|~499|0|~1", "CR0\r", "1 NoReply ");
+        row("action without acknowledgement", "ask 1 - C00|80\r|~500", "C00\r", "1 NoReply ");
+        row("first of two frames silent", "ask 1 A002 C0E C0C|~500", "A002C0E\r", "1 NoReply ");
+        row("garbage up to the bound", "ask 1 - CR0|" + flood, "CR0\r", "");
+        row("garbage past the bound", "ask 1 - CR0|x" + flood, "CR0\r", "1 NoReply ");
+        row("broadcast, quiet after a frame", "ask 1 AFFF C0E C0C|~499", "AFFFC0E\r", "");
+        row("broadcast, both frames", "ask 1 AFFF C0E C0C|~500", "AFFFC0E\r|AFFFC0C\r", "1 Ok ");
+        row("two frames are never split", "ask 1 A002 C0E C0C|ask 2 A001 CR0|\x06",
+            "A002C0E\r|A002C0C\r", "");
+        row("arrival order, each to its owner",
+            "ask 1 A001 CR0|ask 2 A002 C0E C0C|ask 1 A003 CR1|00\r|\x06|\x06|01\r",
+            "A001CR0\r|A002C0E\r|A002C0C\r|A003CR1\r", "1 Ok 00|2 Ok \x06,\x06|1 Ok 01");
+        row("cancelled, waiting or on the line",
+            "ask 1 A002 C0E C0C|ask 2 A001 CR0|cancel 2|\x06|cancel 1|\x06", "A002C0E\r|A002C0C\r",
+            "");
     }
+    void requestsShareTheLineOneTransactionAtATime() { playAndCheck(); }
 
-    void eachRequestEndsAtItsRepliesOrAtTheTimeOut()
+    void aSilencedAddressOrAFreshReplyNeedsNoLine_data()
     {
-        QFETCH(QByteArray, prefix);
-        QFETCH(QByteArrayList, codes);
-        QFETCH(QByteArrayList, events);
-        QFETCH(int, frames);
-        QFETCH(QByteArrayList, answers);
-
-        Rig rig;
-        rig.ask(1, prefix, codes);
-        rig.happen(events);
-        QCOMPARE(rig.port.frames.size(), frames);
-        for (int i = 0; i < frames; ++i)
-            QCOMPARE(rig.port.frames[i], prefix + codes[i] + '\r');
-        QCOMPARE(rig.answers, answers);
+        addScriptColumns();
+        const QByteArray timedOut = "ask 1 A001 CR0|~500|";
+        row("silenced to the last moment", timedOut + "~4999|ask 2 A001 C00", "A001CR0\r",
+            "1 NoReply |2 Silenced ");
+        row("heard again five seconds on", timedOut + "~5000|ask 2 A001 C00", "A001CR0\r|A001C00\r",
+            "1 NoReply ");
+        row("another address is heard", timedOut + "ask 2 A002 C00", "A001CR0\r|A002C00\r",
+            "1 NoReply ");
+        row("the unaddressed one is heard", timedOut + "ask 2 - C00", "A001CR0\r|C00\r",
+            "1 NoReply ");
+        const QByteArray asked = "ask 1 A001 CR0|00\r|";
+        row("reused to the last moment", asked + "~999|ask 2 A001 CR0", "A001CR0\r",
+            "1 Ok 00|2 Ok 00");
+        row("asked again a second on", asked + "~1000|ask 2 A001 CR0", "A001CR0\r|A001CR0\r",
+            "1 Ok 00");
+        row("another address", asked + "ask 2 A002 CR0", "A001CR0\r|A002CR0\r", "1 Ok 00");
+        row("after an action to the address", asked + "ask 3 A001 C00|\x06|ask 2 A001 CR0",
+            "A001CR0\r|A001C00\r|A001CR0\r", "1 Ok 00|3 Ok \x06");
+        row("after an action to another", asked + "ask 3 A002 C00|\x06|ask 2 A001 CR0",
+            "A001CR0\r|A002C00\r", "1 Ok 00|3 Ok \x06|2 Ok 00");
+        row("after a broadcast action", asked + "ask 3 AFFF C00|ask 2 A001 CR0|~500",
+            "A001CR0\r|AFFFC00\r|A001CR0\r", "1 Ok 00|3 Ok ");
+        row("after the raw client's action", asked + "raw A001C01\r|\x06|ask 2 A001 CR0",
+            "A001CR0\r|A001C01\r|A001CR0\r", "1 Ok 00", "\x06");
+        row("after the raw client's query", asked + "raw A001CR0\r|01\r|ask 2 A001 CR0",
+            "A001CR0\r|A001CR0\r", "1 Ok 00|2 Ok 00", "01\r");
     }
-
-    void requestsTakeTheLineInArrivalOrderAndKeepItForAllTheirFrames()
-    {
-        Rig rig;
-        rig.ask(1, "A001", {"CR0"});
-        rig.ask(2, "A002", {"C0E", "C0C"});
-        rig.ask(3, "A004", {"C00"});
-        rig.line.cancel(&rig.owners[3]);
-        rig.ask(1, "A003", {"CR1"});
-        const QByteArrayList replies{"00\r", kAck, kAck, "01\r"};
-        for (int i = 0; i < replies.size(); ++i) {
-            QCOMPARE(rig.port.frames.size(), i + 1);
-            rig.port.arrive(replies[i]);
-        }
-        QCOMPARE(rig.port.frames,
-                 (QByteArrayList{"A001CR0\r", "A002C0E\r", "A002C0C\r", "A003CR1\r"}));
-        QCOMPARE(rig.answers, (QByteArrayList{"1 Ok 00", "2 Ok \x06|\x06", "1 Ok 01"}));
-    }
-
-    void anAddressThatTimedOutIsSilencedForFiveSeconds_data()
-    {
-        QTest::addColumn<QByteArray>("prefix");
-        QTest::addColumn<int>("after");
-        QTest::addColumn<bool>("silenced");
-        QTest::newRow("same address at once") << QByteArray("A001") << 0 << true;
-        QTest::newRow("same address, last moment") << QByteArray("A001") << 4999 << true;
-        QTest::newRow("same address, five seconds on") << QByteArray("A001") << 5000 << false;
-        QTest::newRow("another address") << QByteArray("A002") << 0 << false;
-        QTest::newRow("the unaddressed projector") << QByteArray() << 0 << false;
-    }
-
-    void anAddressThatTimedOutIsSilencedForFiveSeconds()
-    {
-        QFETCH(QByteArray, prefix);
-        QFETCH(int, after);
-        QFETCH(bool, silenced);
-
-        Rig rig;
-        rig.ask(1, "A001", {"CR0"});
-        rig.happen({"~500", "~" + QByteArray::number(after)});
-        rig.ask(2, prefix, {"C00", "CR0"});
-        QCOMPARE(rig.port.frames.size(), silenced ? 1 : 2);
-        QCOMPARE(rig.answers.size(), silenced ? 2 : 1);
-        if (silenced)
-            QCOMPARE(rig.answers.last(), "2 Silenced ");
-    }
-
-    void aQueryReplyIsReusedForASecondUntilAnActionToItsAddress_data()
-    {
-        QTest::addColumn<QByteArray>("between"); // a frame in between, and its reply
-        QTest::addColumn<bool>("viaRaw");
-        QTest::addColumn<int>("after");
-        QTest::addColumn<QByteArray>("query");
-        QTest::addColumn<bool>("reused");
-        const auto row = [](const char *name, QByteArray between, bool viaRaw, int after,
-                            QByteArray query, bool reused) {
-            QTest::newRow(name) << between << viaRaw << after << query << reused;
-        };
-        row("same query, last moment", {}, false, 999, "A001CR0", true);
-        row("same query, a second on", {}, false, 1000, "A001CR0", false);
-        row("another address", {}, false, 0, "A002CR0", false);
-        row("another query", {}, false, 0, "A001CR1", false);
-        row("an action to the address", "A001C00", false, 0, "A001CR0", false);
-        row("an action to another address", "A002C00", false, 0, "A001CR0", true);
-        row("an action to every projector", "AFFFC00", false, 0, "A001CR0", false);
-        row("the raw client's action", "A001C01", true, 0, "A001CR0", false);
-        row("the raw client's query", "A001CR0", true, 0, "A001CR0", true);
-    }
-
-    void aQueryReplyIsReusedForASecondUntilAnActionToItsAddress()
-    {
-        QFETCH(QByteArray, between);
-        QFETCH(bool, viaRaw);
-        QFETCH(int, after);
-        QFETCH(QByteArray, query);
-        QFETCH(bool, reused);
-
-        Rig rig;
-        rig.ask(1, "A001", {"CR0"});
-        rig.port.arrive("00\r");
-        QVERIFY(rig.line.attachRaw(rig.raw));
-        if (viaRaw)
-            rig.raw.send(between + '\r');
-        else if (!between.isEmpty())
-            rig.ask(3, between.left(4), {between.mid(4)});
-        if (!between.isEmpty())
-            rig.port.arrive(between.contains("CR") ? "01\r" : kAck);
-        rig.clock.advance(milliseconds(after));
-        const qsizetype sent = rig.port.frames.size();
-        rig.ask(2, query.left(4), {query.mid(4)});
-        rig.clock.advance(2 * LineQueue::kReplyTimeout); // a broadcast's quiet time, a time-out
-        QCOMPARE(rig.port.frames.size(), reused ? sent : sent + 1);
-        QCOMPARE(rig.answers.last(), reused ? "2 Ok 00" : "2 NoReply ");
-    }
+    void aSilencedAddressOrAFreshReplyNeedsNoLine() { playAndCheck(); }
 
     void theReusedRepliesAreBounded()
     {
         Rig rig;
-        for (int i = 0; i <= int(LineQueue::kMemoryEntries); ++i) {
-            rig.ask(1, "A001", {"CR" + QByteArray(1, char(i))});
-            rig.port.arrive("00\r");
-        }
-        const qsizetype sent = rig.port.frames.size();
-        rig.ask(1, "A001", {"CR" + QByteArray(1, char(LineQueue::kMemoryEntries - 1))});
-        QCOMPARE(rig.port.frames.size(), sent);
-        rig.ask(1, "A001", {"CR" + QByteArray(1, char(LineQueue::kMemoryEntries))});
-        QCOMPARE(rig.port.frames.size(), sent + 1);
-    }
-
-    void aLostLineAnswersEveryWaitingRequestAndIsReopenedEveryTwoSeconds_data()
-    {
-        QTest::addColumn<int>("loss"); // 0: the port fails, 1: a write fails, 2: no opening
-        QTest::addColumn<QByteArrayList>("answers");
-        const QByteArrayList down{"1 LineDown ", "2 LineDown ", "1 LineDown "};
-        QTest::newRow("the port fails") << 0 << down;
-        QTest::newRow("a write fails") << 1 << QByteArrayList{"1 Ok 00", down[1], down[2]};
-        QTest::newRow("the first opening fails") << 2 << down;
-    }
-
-    void aLostLineAnswersEveryWaitingRequestAndIsReopenedEveryTwoSeconds()
-    {
-        QFETCH(int, loss);
-        QFETCH(QByteArrayList, answers);
-
-        Rig rig(false);
-        rig.port.setMissing(1, loss == 2);
-        rig.line.start(QStringLiteral("19200,N,8,1"));
-        QVERIFY(rig.line.attachRaw(rig.raw));
-        rig.ask(1, "A001", {"CR0"});
-        rig.ask(2, "A002", {"CR0"});
-        rig.ask(1, "A003", {"CR0"});
-        rig.raw.send("A004C00\r"); // waits, then never goes out
-        rig.port.setWritesFail(loss == 1);
-        loss == 0 ? rig.port.breakDown(QStringLiteral("gone")) : rig.port.arrive("00\r");
-        QCOMPARE(rig.answers, answers);
-        const int wasUp = loss == 2 ? 0 : 1;
-        QCOMPARE(rig.states.size(), wasUp + 1);
-        QVERIFY(rig.states.last() != "up");
-        rig.ask(3, "A001", {"CR0"});
-        QCOMPARE(rig.answers.last(), "3 LineDown ");
-
-        rig.port.setWritesFail(false);
-        const auto openings = [&] {
-            return rig.port.log.count(QStringLiteral("open"));
+        const auto query = [](int i) {
+            return List{"CR" + QByteArray(1, char(i))};
         };
-        const qsizetype before = openings();
-        rig.clock.advance(LineQueue::kReopen - 1ms);
-        QCOMPARE(openings(), before);
-        rig.clock.advance(1ms); // still missing for the first opening: reported once only
-        QCOMPARE(openings(), before + 1);
-        rig.port.setMissing(1, false);
-        rig.clock.advance(LineQueue::kReopen);
-        QCOMPARE(rig.states.size(), wasUp + 2);
-        QCOMPARE(rig.states.last(), "up");
-        rig.ask(4, "A001", {"CR0"});
-        QCOMPARE(rig.port.frames.last(), "A001CR0\r");
-        QVERIFY(!rig.port.frames.contains("A004C00\r"));
+        const int limit = int(LineQueue::kMemoryEntries);
+        for (int i = 0; i <= limit; ++i)
+            rig.ask(1, "A001", query(i)), rig.port.arrive("00\r");
+        rig.ask(1, "A001", query(limit - 1)); // reused
+        rig.ask(1, "A001", query(limit));     // never stored: asked again
+        QCOMPARE(rig.port.frames.size(), limit + 2);
     }
 
-    void aRawFrameGoesFirstAndHoldsTheLineUntilItsReplyEnds_data()
+    void aLostLineAnswersEveryRequestUntilItIsReopened_data()
     {
-        QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<int>("held"); // milliseconds after the reply
-        QTest::newRow("acknowledged") << QByteArray("A001C00\r") << kAck << 0;
-        QTest::newRow("answered") << QByteArray("CR0\r") << QByteArray("00\r") << 0;
-        QTest::newRow("silent") << QByteArray("A001C00\r") << QByteArray() << 100;
-        QTest::newRow("broadcast") << QByteArray("AFFFC00\r") << QByteArray() << 100;
-        QTest::newRow("a reply still coming") << QByteArray("CR0\r") << QByteArray("0") << 500;
+        addScriptColumns();
+        const QByteArray gone = "line down: /dev/fake1: gone";
+        const QByteArray jammed =
+            "line down: Cannot write to /dev/fake1: the output buffer is full";
+        const QByteArray missing = "line down: Cannot open /dev/fake1: No such file or directory";
+        const QByteArray waiting = "ask 1 A001 CR0|ask 2 A002 C00|raw A004C00\rA0|";
+        const QByteArray back = "|~2000|raw 01CR0\r"; // a frame's start is kept, frames not
+        row("the port fails", waiting + "break|ask 3 - CR0" + back, "A001CR0\r|A001CR0\r",
+            gone + "|1 LineDown |2 LineDown |3 LineDown |line up");
+        row("a write fails", waiting + "jam|00\r|ask 3 - CR0|unjam" + back, "A001CR0\r|A001CR0\r",
+            "1 Ok 00|" + jammed + "|2 LineDown |3 LineDown |line up");
+        row("the first opening fails", "unplug|" + waiting + "plug" + back, "A001CR0\r",
+            missing + "|1 LineDown |2 LineDown |line up");
+        row("not reopened before two seconds", "break|~1999", "", gone);
+        row("reopening fails quietly, is tried again", "break|unplug|~2000|plug|~1999|~1", "",
+            gone + "|line up");
     }
+    void aLostLineAnswersEveryRequestUntilItIsReopened() { playAndCheck(); }
 
-    void aRawFrameGoesFirstAndHoldsTheLineUntilItsReplyEnds()
+    void theRawClientGoesFirstAndGetsWhatNoRequestTakes_data()
     {
-        QFETCH(QByteArray, frame);
-        QFETCH(QByteArray, reply);
-        QFETCH(int, held);
-
-        Rig rig;
-        QVERIFY(rig.line.attachRaw(rig.raw));
-        rig.ask(1, "A001", {"C0E", "C0C"});
-        rig.ask(2, "A002", {"CR1"});
-        rig.raw.send(frame);
-        rig.port.arrive(kAck);
-        QCOMPARE(rig.port.frames.last(), "A001C0C\r"); // a request is never split
-        rig.port.arrive(kAck);
-        QCOMPARE(rig.port.frames.last(), frame);
-        rig.port.arrive(reply);
-        if (held > 0) {
-            rig.clock.advance(milliseconds(held - 1));
-            QCOMPARE(rig.port.frames.last(), frame);
-            rig.clock.advance(1ms);
-        }
-        QCOMPARE(rig.port.frames.last(), "A002CR1\r");
-        QCOMPARE(rig.raw.written, reply); // byte for byte, and only its own
+        addScriptColumns();
+        const QByteArray busy = "ask 1 A001 C0E C0C|ask 2 A002 CR1|raw A003C00\r|\x06|";
+        const QByteArray before = "A001C0E\r|A001C0C\r";
+        const QByteArray first = before + "|A003C00\r";
+        const QByteArray after = first + "|A002CR1\r";
+        const QByteArray answered = "1 Ok \x06,\x06";
+        row("not inside a request", busy + "~0", before, "");
+        row("ahead of waiting requests", busy + "\x06", first, answered);
+        row("ends at an acknowledgement", busy + "\x06|\x06", after, answered, "\x06");
+        row("ends at a carriage return", busy + "\x06|00\r", after, answered, "00\r");
+        row("silent, held to 100 ms", busy + "\x06|~99", first, answered);
+        row("silent, free at 100 ms", busy + "\x06|~100", after, answered);
+        row("a reply coming, held", busy + "\x06|0|~499", first, answered, "0");
+        row("a reply coming, free at 500 ms", busy + "\x06|0|~500", after, answered, "0");
+        row("a broadcast like any frame", "raw AFFFC00\r|ask 1 A001 CR0|~100",
+            "AFFFC00\r|A001CR0\r", "");
+        row("late and stray bytes", "ask 1 A001 CR0|00\r\x06|idle\r|ask 2 A002 CR0|~500|late\r",
+            "A001CR0\r|A002CR0\r", "1 Ok 00|2 NoReply ", "\x06idle\rlate\r");
     }
-
-    void bytesOutsideEveryTransactionGoToTheRawClient()
-    {
-        Rig rig;
-        QVERIFY(rig.line.attachRaw(rig.raw));
-        rig.ask(1, "A001", {"CR0"});
-        rig.port.arrive("00\r\x06"); // a reply and a stray byte after its end
-        rig.port.arrive("idle\r");
-        rig.ask(1, "A002", {"CR0"});
-        rig.happen({"~500", "late\r"});
-        QCOMPARE(rig.raw.written, "\x06idle\rlate\r");
-    }
+    void theRawClientGoesFirstAndGetsWhatNoRequestTakes() { playAndCheck(); }
 
     void theRawClientIsHeldBackThenClosedAtItsBounds_data()
     {
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<bool>("reading");
-        QTest::addColumn<bool>("closed");
-        QTest::addColumn<bool>("readingAfterOne"); // once one frame went out
+        addScriptColumns();
         const QByteArray frame = "C00\r";
         const QByteArray line(RawClient::kLineLimit, 'x');
         const QByteArray backlog = frame.repeated(RawClient::kBacklogLimit / frame.size());
-        QTest::newRow("frames up to the limit") << frame.repeated(8) << true << false << true;
-        QTest::newRow("one frame more") << frame.repeated(9) << false << false << true;
-        QTest::newRow("the longest line") << frame + line << true << false << true;
-        QTest::newRow("a longer line") << line + 'x' << true << true << true;
-        QTest::newRow("the largest backlog") << backlog << false << false << false;
-        QTest::newRow("a larger backlog") << backlog + 'x' << true << true << true;
+        const auto sent = [](const QByteArray &bytes) {
+            return "ask 1 A001 CR0|raw " + bytes + "|?raw|?second|00\r|?raw";
+        };
+        const QByteArray closed = "refused|closed|second attached|1 Ok 00|closed";
+        row("frames up to the limit", sent(frame.repeated(8)), "A001CR0\r|C00\r",
+            "reading|second refused|1 Ok 00|reading");
+        row("one frame more", sent(frame.repeated(9)), "A001CR0\r|C00\r",
+            "held|second refused|1 Ok 00|reading");
+        row("the longest line", sent(frame + line), "A001CR0\r|C00\r",
+            "reading|second refused|1 Ok 00|reading");
+        row("a longer line", sent(line + 'x'), "A001CR0\r", closed);
+        row("the largest backlog", sent(backlog), "A001CR0\r|C00\r",
+            "held|second refused|1 Ok 00|held");
+        row("a larger backlog", sent(backlog + 'x'), "A001CR0\r", closed);
     }
-
-    void theRawClientIsHeldBackThenClosedAtItsBounds()
-    {
-        QFETCH(QByteArray, sent);
-        QFETCH(bool, reading);
-        QFETCH(bool, closed);
-        QFETCH(bool, readingAfterOne);
-
-        Rig rig;
-        QVERIFY(rig.line.attachRaw(rig.raw));
-        FakeStream second;
-        QVERIFY(!rig.line.attachRaw(second));
-        rig.ask(1, "A001", {"CR0"});
-        rig.raw.send(sent);
-        QCOMPARE(rig.raw.reading, reading);
-        QCOMPARE(rig.raw.isClosed, closed);
-        QCOMPARE(rig.refusals, closed ? 1 : 0);
-        QCOMPARE(rig.line.attachRaw(second), closed);
-        rig.port.arrive("00\r");
-        QCOMPARE(rig.raw.reading, readingAfterOne);
-        QCOMPARE(rig.port.frames.size(), closed ? 1 : 2);
-    }
+    void theRawClientIsHeldBackThenClosedAtItsBounds() { playAndCheck(); }
 };
 
 QTEST_GUILESS_MAIN(LineQueueTest)

@@ -17,24 +17,17 @@ public:
     void write(const QByteArray &bytes) override { written += bytes; }
     void setReading(bool on) override
     {
-        reading = on;
-        if (on && !m_held.isEmpty())
+        if ((reading = on) && !m_held.isEmpty())
             emit received(std::exchange(m_held, {}));
     }
     void close() override
     {
-        if (!isClosed)
-            isClosed = true, emit closed();
+        if (!std::exchange(isClosed, true))
+            emit closed();
     }
     QString peer() const override { return m_peer; }
 
-    void send(const QByteArray &bytes)
-    {
-        if (reading)
-            emit received(bytes);
-        else
-            m_held += bytes;
-    }
+    void send(const QByteArray &bytes) { reading ? push(bytes) : void(m_held += bytes); }
     // Delivers at once, as a stream that does not hold back when told would.
     void push(const QByteArray &bytes) { emit received(bytes); }
     // What was written since the last call.

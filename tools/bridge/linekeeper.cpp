@@ -56,8 +56,7 @@ void LineKeeper::onOpened()
 void LineKeeper::onDown(const QString &description)
 {
     m_state = State::Closed;
-    if (!m_retry->isEnabled())
-        m_retry->setEnabled(true);
+    m_retry->setEnabled(true); // the next attempt kRetry after this failure
     if (m_reportedDown)
         return;
     m_reportedDown = true;

@@ -139,8 +139,6 @@ void LineQueue::onComm()
     if (m_port.commEvent() != CommControl::kEventReceive)
         return;
     const QByteArray bytes = m_port.input();
-    if (bytes.isEmpty())
-        return;
     if (m_turn == Turn::Request) {
         takeReply(bytes);
         return;
