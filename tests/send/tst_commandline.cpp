@@ -172,6 +172,11 @@ private slots:
         QTest::newRow("empty port") << QStringList{"--port=", "status"} << "--port needs a device";
         QTest::newRow("missing value")
             << QStringList{"status", "--timeout"} << "--timeout needs a value";
+        QTest::newRow("watch 0.05")
+            << QStringList{"--watch", "0.05", "status"} << "bad interval '0.05'";
+        QTest::newRow("watch 1.") << QStringList{"--watch=1.", "status"} << "bad interval '1.'";
+        QTest::newRow("count alone")
+            << QStringList{"--count", "2", "status"} << "--count needs --watch";
     }
 
     void unusableArgumentsAreRefusedWithTheReason()

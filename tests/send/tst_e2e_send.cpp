@@ -1,33 +1,11 @@
 // tarn-send against the projector simulator, on a pseudo-terminal and over TCP, in real time.
+#include "sendprocess.h"
 #include "simprocess.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace tarn::test;
-
-namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run send(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(qEnvironmentVariable("TARN_BIN") + QStringLiteral("/tarn-send"), arguments);
-    if (!process.waitForFinished(30000))
-        process.kill(), process.waitForFinished();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-} // namespace
 
 class EndToEndSendTest : public QObject
 {
