@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QTcpSocket>
-#include <sys/stat.h>
 
 using namespace tarn::test;
 
@@ -36,8 +35,7 @@ struct Client
         return text;
     }
     QTcpSocket socket;
-    QByteArray digest;
-    QByteArray buffer;
+    QByteArray digest, buffer;
 };
 
 } // namespace
@@ -50,9 +48,8 @@ private slots:
     {
         QVERIFY(m_sim.start());
         QFile file(m_dir.filePath("password"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(m_password + '\n') > 0);
-        file.close();
-        QCOMPARE(::chmod(QFile::encodeName(file.fileName()).constData(), 0640), 0);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(m_password + '\n') && file.flush());
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
         connect(&m_bridge, &QProcess::readyReadStandardError, this,
                 [this] { m_log += m_bridge.readAllStandardError(); });
         m_bridge.start(qEnvironmentVariable("TARN_BIN") + "/tarn-bridge",
@@ -61,7 +58,22 @@ private slots:
         QVERIFY(waitFor([&] { return m_log.contains("line up"); }, 10000));
     }
 
-    void aClientPowersOnThroughWarmingAndReadsLampsMutesAndErrors()
+    void itRefusesToStartWithoutAuthenticationWithAPasswordFileEveryoneMayReadOrALongName()
+    {
+        QFile::setPermissions(m_dir.filePath("password"), QFile::ReadOwner | QFile::ReadOther);
+        for (const auto &[options, exitCode] :
+             {std::pair{QStringList{"--verbose"}, 64},
+              {{"--password-file=" + m_dir.filePath("password")}, 1},
+              {{"--no-auth", "--name=1=" + QString(65, 'N')}, 64}}) {
+            QProcess bridge;
+            bridge.start(m_bridge.program(),
+                         QStringList{"--port", "x", "--listen", "127.0.0.1:0=1"} + options);
+            QVERIFY(bridge.waitForFinished(10000));
+            QCOMPARE(bridge.exitCode(), exitCode);
+        }
+    }
+
+    void aClientPowersOnThroughWarmingReadsLampsMutesAndErrorsAndSharesTheLineWithAPanel()
     {
         Client client;
         const QByteArray greeting = client.open(port("PJLink"), m_password);
@@ -75,30 +87,12 @@ private slots:
         QCOMPARE(client.ask("%1AVMT 31"), "%1AVMT=OK");
         QCOMPARE(client.ask("%1AVMT ?"), "%1AVMT=31");
         QCOMPARE(client.ask("%1ERST ?"), "%1ERST=002000");
-    }
-
-    void aWrongPasswordIsRefusedAndNothingReachesTheLine()
-    {
-        const qsizetype frames = m_sim.lines().filter(QRegularExpression("^< ")).size();
-        Client client;
-        client.open(port("PJLink"), "wrong");
-        QCOMPARE(client.ask("%1POWR 0"), "PJLINK ERRA");
-        QVERIFY(
-            waitFor([&] { return client.socket.state() == QTcpSocket::UnconnectedState; }, 5000));
-        QTest::qWait(200); // anything sent would be logged by now
-        QCOMPARE(m_sim.lines().filter(QRegularExpression("^< ")).size(), frames);
-        QVERIFY(m_log.contains("failed to authenticate") && !m_log.contains(m_password));
-    }
-
-    void aPanelOnTheRawPortAndAPollingClientEachGetOnlyTheirOwnReplies()
-    {
+        // A panel on the raw port meanwhile: each gets only its own replies.
         QProcess send;
         send.start(qEnvironmentVariable("TARN_BIN") + "/tarn-send",
                    QStringList{"--port", QStringLiteral("tcp://127.0.0.1:%1").arg(port("raw")),
                                "--address", "1"} +
                        QStringList(10, "mode"));
-        Client client;
-        client.open(port("PJLink"), m_password);
         do
             QCOMPARE(client.ask("%1POWR ?"), "%1POWR=1");
         while (send.state() != QProcess::NotRunning);
@@ -106,11 +100,18 @@ private slots:
         QCOMPARE(QString(send.readAllStandardOutput()).count("STATUS Input mode 1"), 10);
     }
 
-    // One client sends a megabyte without a carriage return, one asks and never reads its
-    // answers, 500 connect at once: each is cut off, and the others are answered still.
-    void hostileClientsAreCutOffAndTheOthersAnswered()
+    // A wrong password puts nothing on the line. One client sends a megabyte without a
+    // carriage return, one never reads its answers, 500 connect at once: each is cut off,
+    // and the others are answered still.
+    void badClientsAreRefusedOrCutOffAndTheOthersAnswered()
     {
-        Client client, deaf;
+        const qsizetype frames = m_sim.lines().filter(QRegularExpression("^< ")).size();
+        Client wrong, client, deaf;
+        wrong.open(port("PJLink"), "wrong");
+        QCOMPARE(wrong.ask("%1POWR 0"), "PJLINK ERRA");
+        QTest::qWait(200); // anything sent would be logged by now
+        QCOMPARE(m_sim.lines().filter(QRegularExpression("^< ")).size(), frames);
+        QVERIFY(m_log.contains("failed to authenticate") && !m_log.contains(m_password));
         client.open(port("PJLink"), m_password);
         deaf.socket.setReadBufferSize(4096);
         deaf.open(port("PJLink"), m_password);
@@ -125,7 +126,6 @@ private slots:
         QVERIFY(waitFor([&] { return m_log.contains("cut off: it leaves its answers unread"); },
                         20000));
         QVERIFY(QRegularExpression("^%1POWR=[0-3]$").match(client.ask("%1POWR ?")).hasMatch());
-        QVERIFY(m_log.contains("refusing"));
     }
 
     void cleanupTestCase() { m_bridge.kill(), m_bridge.waitForFinished(); }

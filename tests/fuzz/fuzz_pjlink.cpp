@@ -1,7 +1,6 @@
-// The gateway's PJLink side fed arbitrary client bytes in arbitrary pieces, with a line
-// that answers at once, later or with a failure, and time passing in between. At most
-// eight requests wait, each has one or two frames for the listener's projector, and the
-// client gets nothing but printable lines, each ended by a carriage return.
+// The PJLink side fed any bytes in any pieces, the line answering at once, later or with a
+// failure: at most eight requests wait, each of one or two frames for the listener's
+// projector, and the client gets only printable lines ended by a carriage return.
 #include "fakelineservice.h"
 #include "fakestream.h"
 #include "gateway.h"
@@ -27,19 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         require(request.prefix == "A002" && !request.codes.isEmpty() && request.codes.size() <= 2);
         if (++turn % 3 == 0)
             return std::nullopt; // answered later
-        LineResult result{turn % 7 ? LineResult::Status::Ok : LineResult::Status::NoReply, {}};
-        for (qsizetype i = 0; i < request.codes.size(); ++i)
-            result.replies << replies[(turn + i) % replies.size()];
-        return result;
+        const auto status = turn % 7 ? LineResult::Status::Ok : LineResult::Status::NoReply;
+        return LineResult{status, QByteArrayList(request.codes.size(), replies[turn % 9])};
     };
-    const bool authenticated = size > 0 && data[0] & 1;
-    Gateway gateway(line, clock,
-                    {authenticated ? std::optional<QByteArray>("JBMIAProjectorLink") : std::nullopt,
-                     false, [&] { return clock.now(); },
-                     [] {
-                         return 0x498e4a67u;
-                     }},
-                    [](const QString &) {});
+    Gateway gateway(
+        line, clock,
+        {size > 0 && data[0] & 1 ? std::optional<QByteArray>("JBMIAProjectorLink") : std::nullopt,
+         false, [&] { return clock.now(); },
+         [] {
+             return 0x498e4a67u;
+         }},
+        [](const QString &) {});
     auto stream = std::make_unique<FakeStream>();
     FakeStream *client = stream.get();
     gateway.accept(std::move(stream), {"2", "A002", "Hall", {"11", "12", "31", "32"}}, "");

@@ -6,8 +6,7 @@
 
 namespace tarn::test {
 
-// A line with no port behind it: it records every request, and answers each at once
-// through `respond`, or when a test calls answer().
+// A line with no port: it records each request and answers through `respond` or answer().
 class FakeLineService final : public bridge::LineService
 {
 public:
