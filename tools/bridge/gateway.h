@@ -41,7 +41,7 @@ public:
     // Serves a PJLink client of the listener with this profile. `address` is the
     // client's address without the port.
     void accept(std::unique_ptr<Stream> stream, const Profile &profile, const QString &address);
-    // Hands a raw client to the line, unless one is there already.
+    // Hands a raw client to the line; one the line turns away is closed, with a log line.
     void acceptRaw(std::unique_ptr<Stream> stream);
 
     int connections() const { return m_open; }
