@@ -197,8 +197,11 @@ private slots:
         const QByteArray back = "|~2000|raw 01CR0\r"; // a frame's start is kept, frames not
         row("the port fails", waiting + "break|ask 3 - CR0" + back, "A001CR0\r|A001CR0\r",
             gone + "|1 LineDown |2 LineDown |3 LineDown |line up");
-        row("a write fails", waiting + "jam|00\r|ask 3 - CR0|unjam" + back, "A001CR0\r|A001CR0\r",
-            "1 Ok 00|" + jammed + "|2 LineDown |3 LineDown |line up");
+        row("writes fail for the reply time-out",
+            waiting + "jam|00\r|ask 3 - CR0|~499|?raw|~1|unjam" + back, "A001CR0\r|A001CR0\r",
+            "1 Ok 00|reading|" + jammed + "|2 LineDown |3 LineDown |line up");
+        row("a full buffer that drains in time",
+            "jam|raw C00\r|ask 1 - CR0|late\r|~499|unjam|~1|\x06", "C00\r|CR0\r", "", "late\r\x06");
         row("the first opening fails", "unplug|" + waiting + "plug" + back, "A001CR0\r",
             missing + "|1 LineDown |2 LineDown |line up");
         row("not reopened before two seconds", "break|~1999", "", gone);

@@ -44,6 +44,7 @@ public:
     static constexpr milliseconds kSilence{5000};
     static constexpr milliseconds kReuse{1000};
     static constexpr milliseconds kRawQuiet{100};
+    static constexpr milliseconds kWriteRetry{1};
     static constexpr milliseconds kReopen = LineKeeper::kRetry;
     // A reply longer than this without its end is garbled: the request fails at once.
     static constexpr qsizetype kReplyLimit = 256;
@@ -84,7 +85,8 @@ private:
     bool answerWithoutLine(Waiting &waiting);
     void sendCode();
     void sendRaw(const QByteArray &frame);
-    bool write(const QByteArray &frame);
+    void transmit(const QByteArray &frame);
+    void writeUnsent();
     void onComm();
     void takeReply(const QByteArray &bytes);
     void onDeadline();
@@ -105,6 +107,8 @@ private:
     qsizetype m_code = 0;             // which of its codes
     QList<QByteArray> m_replies;
     QByteArray m_reply;
+    QByteArray m_unsent;        // a frame the port could not take yet
+    milliseconds m_stalled{};   // how long it has waited
     bool m_rawAnswered = false; // something came back for the raw frame
 };
 
