@@ -41,9 +41,10 @@ struct Rig
     // Plays a script, its steps apart by '|': "ask OWNER PREFIX CODE..." ("-": no prefix),
     // "cancel OWNER", "raw BYTES" (the raw client sends them), "~N" (N milliseconds pass),
     // "break" (the port fails), "jam"/"unjam" (writes fail or work), "unplug"/"plug"
-    // (openings fail or work; first, the first opening fails), "?raw" and "?second" (the raw
-    // client's state, and whether a second one could attach, go to the log); any other step
-    // arrives on the line.
+    // (openings fail or work; first, the first opening fails), "second" (a second raw
+    // client comes; whether it is taken goes to the log), "raw2 BYTES" (it sends them),
+    // "quit" (the first raw client goes), "?raw" and "?second" (each one's state goes to
+    // the log); any other step arrives on the line.
     void play(const QByteArray &script)
     {
         for (const QByteArray &step : script.split('|')) {
@@ -54,6 +55,8 @@ struct Rig
                 line.cancel(&owners[words[1].toInt()]);
             else if (words[0] == "raw")
                 raw.send(step.mid(4));
+            else if (words[0] == "raw2")
+                second.send(step.mid(5));
             else if (step.startsWith('~'))
                 clock.advance(milliseconds(step.mid(1).toInt()));
             else if (step == "break")
@@ -64,8 +67,12 @@ struct Rig
                 port.setMissing(1, step == "unplug");
             else if (step == "?raw")
                 log << (raw.isClosed ? "closed" : raw.reading ? "reading" : "held");
-            else if (step == "?second")
+            else if (step == "second")
                 log << (line.attachRaw(second) ? "second attached" : "second refused");
+            else if (step == "quit")
+                raw.close();
+            else if (step == "?second")
+                log << (second.isClosed ? "closed" : second.reading ? "reading" : "held");
             else
                 port.arrive(step);
         }
@@ -240,21 +247,31 @@ private slots:
         const QByteArray line(RawClient::kLineLimit, 'x');
         const QByteArray backlog = frame.repeated(RawClient::kBacklogLimit / frame.size());
         const auto sent = [](const QByteArray &bytes) {
-            return "ask 1 A001 CR0|raw " + bytes + "|?raw|?second|00\r|?raw";
+            return "ask 1 A001 CR0|second|raw " + bytes + "|?raw|?second|00\r|?raw";
         };
-        const QByteArray closed = "refused|closed|second attached|1 Ok 00|closed";
+        const QByteArray closed = "second attached|refused|closed|reading|1 Ok 00|closed";
         row("frames up to the limit", sent(frame.repeated(8)), "A001CR0\r|C00\r",
-            "reading|second refused|1 Ok 00|reading");
+            "second attached|reading|held|1 Ok 00|reading");
         row("one frame more", sent(frame.repeated(9)), "A001CR0\r|C00\r",
-            "held|second refused|1 Ok 00|reading");
+            "second attached|held|held|1 Ok 00|reading");
         row("the longest line", sent(frame + line), "A001CR0\r|C00\r",
-            "reading|second refused|1 Ok 00|reading");
+            "second attached|reading|held|1 Ok 00|reading");
         row("a longer line", sent(line + 'x'), "A001CR0\r", closed);
         row("the largest backlog", sent(backlog), "A001CR0\r|C00\r",
-            "held|second refused|1 Ok 00|held");
+            "second attached|held|held|1 Ok 00|held");
         row("a larger backlog", sent(backlog + 'x'), "A001CR0\r", closed);
     }
     void theRawClientIsHeldBackThenClosedAtItsBounds() { playAndCheck(); }
+
+    void aSecondRawClientWaitsForTheFirstToGo_data()
+    {
+        addScriptColumns();
+        row("the first stays", "second|second|~999|?second|~1|?second|raw C00\r", "C00\r",
+            "second attached|second refused|held|refused|closed");
+        row("the first goes", "second|raw2 CR0\r|quit|?second|~1000|?second",
+            "CR0\r", "second attached|reading|reading");
+    }
+    void aSecondRawClientWaitsForTheFirstToGo() { playAndCheck(); }
 };
 
 QTEST_GUILESS_MAIN(LineQueueTest)

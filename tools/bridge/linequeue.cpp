@@ -17,7 +17,7 @@ QByteArrayView prefixOf(QByteArrayView frame)
 } // namespace
 
 LineQueue::LineQueue(CommControl &port, TimerFactory &timers, QObject *parent)
-    : QObject(parent), m_port(port), m_keeper(port, timers),
+    : QObject(parent), m_port(port), m_keeper(port, timers), m_raw(timers),
       m_silenced(timers, kSilence, kMemoryEntries), m_answers(timers, kReuse, kMemoryEntries),
       m_deadline(timers.createTimer())
 {
