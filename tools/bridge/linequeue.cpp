@@ -56,12 +56,12 @@ void LineQueue::cancel(const void *owner)
 // that needs the line. Requests that can be answered without it are answered on the way.
 void LineQueue::pump()
 {
-    while (m_turn == Turn::None && m_keeper.up()) {
+    while ((m_turn == Turn::None || m_turn == Turn::RawHold) && m_keeper.up()) {
         if (m_raw.hasFrame()) {
             sendRaw(m_raw.takeFrame());
             continue;
         }
-        if (m_queue.empty())
+        if (m_queue.empty() || m_turn == Turn::RawHold)
             return;
         Waiting next = std::move(m_queue.front());
         m_queue.pop_front();
@@ -163,11 +163,18 @@ void LineQueue::onComm()
     }
     m_raw.deliver(bytes);
     m_rawAnswered = true;
-    if (bytes.contains(kAck) || bytes.contains(kCr)) {
-        m_deadline->setEnabled(false);
-        m_turn = Turn::None;
-        pump();
-    }
+    if (bytes.contains(kAck) || bytes.contains(kCr))
+        holdForRaw();
+}
+
+// The end of a raw transaction. The line stays with the raw client for kRawHold, so that
+// a button it repeats keeps its rhythm: requests wait until it pauses.
+void LineQueue::holdForRaw()
+{
+    m_turn = Turn::RawHold;
+    m_deadline->setInterval(kRawHold);
+    m_deadline->setEnabled(true);
+    pump();
 }
 
 void LineQueue::takeReply(const QByteArray &bytes)
@@ -203,17 +210,16 @@ void LineQueue::onDeadline()
         return;
     }
     if (m_turn == Turn::Raw) {
-        if (m_rawAnswered && m_deadline->interval() == kRawQuiet) {
+        if (m_rawAnswered && m_deadline->interval() == kRawQuiet)
             m_deadline->setInterval(kReplyTimeout - kRawQuiet); // a reply is coming in
-            return;
-        }
-        m_deadline->setEnabled(false);
-        m_turn = Turn::None;
-        pump();
+        else
+            holdForRaw();
         return;
     }
     if (m_turn != Turn::Request) {
         m_deadline->setEnabled(false);
+        m_turn = Turn::None; // the raw client paused
+        pump();
         return;
     }
     const LineRequest &request = m_current->request;

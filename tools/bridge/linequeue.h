@@ -31,8 +31,9 @@ namespace tarn::bridge {
 //
 // The raw client's frames go out ahead of every request as soon as the line is free. Its
 // transaction ends at an acknowledgement or a carriage return, after kRawQuiet with
-// nothing back, or at kReplyTimeout once something came. Whatever arrives outside a
-// transaction goes to the raw client: a late reply is shown, not lost.
+// nothing back, or at kReplyTimeout once something came; requests then wait kRawHold more,
+// so that a repeating button keeps its rhythm. Whatever arrives outside a transaction goes
+// to the raw client: a late reply is shown, not lost.
 //
 // A lost line answers every request LineDown at once, and new ones too until the line is
 // back; the raw client's frames are dropped meanwhile.
@@ -44,6 +45,7 @@ public:
     static constexpr milliseconds kSilence{5000};
     static constexpr milliseconds kReuse{1000};
     static constexpr milliseconds kRawQuiet{100};
+    static constexpr milliseconds kRawHold{10};
     static constexpr milliseconds kWriteRetry{1};
     static constexpr milliseconds kReopen = LineKeeper::kRetry;
     // A reply longer than this without its end is garbled: the request fails at once.
@@ -79,6 +81,7 @@ private:
         None,
         Request,
         Raw,
+        RawHold, // between the raw client's transactions
     };
 
     void pump();
@@ -89,6 +92,7 @@ private:
     void writeUnsent();
     void onComm();
     void takeReply(const QByteArray &bytes);
+    void holdForRaw();
     void onDeadline();
     void finish(const LineResult &result);
     void onLineChanged(bool up, const QString &description);
