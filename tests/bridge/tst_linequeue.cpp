@@ -41,9 +41,10 @@ struct Rig
     // Plays a script, its steps apart by '|': "ask OWNER PREFIX CODE..." ("-": no prefix),
     // "cancel OWNER", "raw BYTES" (the raw client sends them), "~N" (N milliseconds pass),
     // "break" (the port fails), "jam"/"unjam" (writes fail or work), "unplug"/"plug"
-    // (openings fail or work; first, the first opening fails), "?raw" and "?second" (the raw
-    // client's state, and whether a second one could attach, go to the log); any other step
-    // arrives on the line.
+    // (openings fail or work; first, the first opening fails), "second" (a second raw
+    // client comes; whether it is taken goes to the log), "raw2 BYTES" (it sends them),
+    // "quit" (the first raw client goes), "?raw" and "?second" (each one's state goes to
+    // the log); any other step arrives on the line.
     void play(const QByteArray &script)
     {
         for (const QByteArray &step : script.split('|')) {
@@ -54,6 +55,8 @@ struct Rig
                 line.cancel(&owners[words[1].toInt()]);
             else if (words[0] == "raw")
                 raw.send(step.mid(4));
+            else if (words[0] == "raw2")
+                second.send(step.mid(5));
             else if (step.startsWith('~'))
                 clock.advance(milliseconds(step.mid(1).toInt()));
             else if (step == "break")
@@ -64,8 +67,12 @@ struct Rig
                 port.setMissing(1, step == "unplug");
             else if (step == "?raw")
                 log << (raw.isClosed ? "closed" : raw.reading ? "reading" : "held");
-            else if (step == "?second")
+            else if (step == "second")
                 log << (line.attachRaw(second) ? "second attached" : "second refused");
+            else if (step == "quit")
+                raw.close();
+            else if (step == "?second")
+                log << (second.isClosed ? "closed" : second.reading ? "reading" : "held");
             else
                 port.arrive(step);
         }
@@ -165,9 +172,9 @@ private slots:
             "A001CR0\r|A002C00\r", "1 Ok 00|3 Ok \x06|2 Ok 00");
         row("after a broadcast action", asked + "ask 3 AFFF C00|ask 2 A001 CR0|~500",
             "A001CR0\r|AFFFC00\r|A001CR0\r", "1 Ok 00|3 Ok ");
-        row("after the raw client's action", asked + "raw A001C01\r|\x06|ask 2 A001 CR0",
+        row("after the raw client's action", asked + "raw A001C01\r|\x06|ask 2 A001 CR0|~10",
             "A001CR0\r|A001C01\r|A001CR0\r", "1 Ok 00", "\x06");
-        row("after the raw client's query", asked + "raw A001CR0\r|01\r|ask 2 A001 CR0",
+        row("after the raw client's query", asked + "raw A001CR0\r|01\r|ask 2 A001 CR0|~10",
             "A001CR0\r|A001CR0\r", "1 Ok 00|2 Ok 00", "01\r");
     }
     void aSilencedAddressOrAFreshReplyNeedsNoLine() { playAndCheck(); }
@@ -197,8 +204,12 @@ private slots:
         const QByteArray back = "|~2000|raw 01CR0\r"; // a frame's start is kept, frames not
         row("the port fails", waiting + "break|ask 3 - CR0" + back, "A001CR0\r|A001CR0\r",
             gone + "|1 LineDown |2 LineDown |3 LineDown |line up");
-        row("a write fails", waiting + "jam|00\r|ask 3 - CR0|unjam" + back, "A001CR0\r|A001CR0\r",
-            "1 Ok 00|" + jammed + "|2 LineDown |3 LineDown |line up");
+        row("writes fail for the reply time-out",
+            waiting + "jam|00\r|ask 3 - CR0|~499|?raw|~1|unjam" + back, "A001CR0\r|A001CR0\r",
+            "1 Ok 00|reading|" + jammed + "|2 LineDown |3 LineDown |line up");
+        row("a full buffer that drains in time",
+            "jam|raw C00\r|ask 1 - CR0|late\r|~499|unjam|~1|\x06|~10", "C00\r|CR0\r", "",
+            "late\r\x06");
         row("the first opening fails", "unplug|" + waiting + "plug" + back, "A001CR0\r",
             missing + "|1 LineDown |2 LineDown |line up");
         row("not reopened before two seconds", "break|~1999", "", gone);
@@ -217,13 +228,17 @@ private slots:
         const QByteArray answered = "1 Ok \x06,\x06";
         row("not inside a request", busy + "~0", before, "");
         row("ahead of waiting requests", busy + "\x06", first, answered);
-        row("ends at an acknowledgement", busy + "\x06|\x06", after, answered, "\x06");
-        row("ends at a carriage return", busy + "\x06|00\r", after, answered, "00\r");
-        row("silent, held to 100 ms", busy + "\x06|~99", first, answered);
-        row("silent, free at 100 ms", busy + "\x06|~100", after, answered);
-        row("a reply coming, held", busy + "\x06|0|~499", first, answered, "0");
-        row("a reply coming, free at 500 ms", busy + "\x06|0|~500", after, answered, "0");
-        row("a broadcast like any frame", "raw AFFFC00\r|ask 1 A001 CR0|~100",
+        row("ends at an acknowledgement, keeps the line", busy + "\x06|\x06|~9", first, answered,
+            "\x06");
+        row("requests go on 10 ms later", busy + "\x06|\x06|~10", after, answered, "\x06");
+        row("the next raw frame goes at once", busy + "\x06|\x06|~9|raw C00\r", first + "|C00\r",
+            answered, "\x06");
+        row("ends at a carriage return", busy + "\x06|00\r|~10", after, answered, "00\r");
+        row("silent, held to 110 ms", busy + "\x06|~109", first, answered);
+        row("silent, free at 110 ms", busy + "\x06|~110", after, answered);
+        row("a reply coming, held", busy + "\x06|0|~509", first, answered, "0");
+        row("a reply coming, free at 510 ms", busy + "\x06|0|~510", after, answered, "0");
+        row("a broadcast like any frame", "raw AFFFC00\r|ask 1 A001 CR0|~110",
             "AFFFC00\r|A001CR0\r", "");
         row("late and stray bytes", "ask 1 A001 CR0|00\r\x06|idle\r|ask 2 A002 CR0|~500|late\r",
             "A001CR0\r|A002CR0\r", "1 Ok 00|2 NoReply ", "\x06idle\rlate\r");
@@ -237,21 +252,31 @@ private slots:
         const QByteArray line(RawClient::kLineLimit, 'x');
         const QByteArray backlog = frame.repeated(RawClient::kBacklogLimit / frame.size());
         const auto sent = [](const QByteArray &bytes) {
-            return "ask 1 A001 CR0|raw " + bytes + "|?raw|?second|00\r|?raw";
+            return "ask 1 A001 CR0|second|raw " + bytes + "|?raw|?second|00\r|?raw";
         };
-        const QByteArray closed = "refused|closed|second attached|1 Ok 00|closed";
+        const QByteArray closed = "second attached|refused|closed|reading|1 Ok 00|closed";
         row("frames up to the limit", sent(frame.repeated(8)), "A001CR0\r|C00\r",
-            "reading|second refused|1 Ok 00|reading");
+            "second attached|reading|held|1 Ok 00|reading");
         row("one frame more", sent(frame.repeated(9)), "A001CR0\r|C00\r",
-            "held|second refused|1 Ok 00|reading");
+            "second attached|held|held|1 Ok 00|reading");
         row("the longest line", sent(frame + line), "A001CR0\r|C00\r",
-            "reading|second refused|1 Ok 00|reading");
+            "second attached|reading|held|1 Ok 00|reading");
         row("a longer line", sent(line + 'x'), "A001CR0\r", closed);
         row("the largest backlog", sent(backlog), "A001CR0\r|C00\r",
-            "held|second refused|1 Ok 00|held");
+            "second attached|held|held|1 Ok 00|held");
         row("a larger backlog", sent(backlog + 'x'), "A001CR0\r", closed);
     }
     void theRawClientIsHeldBackThenClosedAtItsBounds() { playAndCheck(); }
+
+    void aSecondRawClientWaitsForTheFirstToGo_data()
+    {
+        addScriptColumns();
+        row("the first stays", "second|second|~999|?second|~1|?second|raw C00\r", "C00\r",
+            "second attached|second refused|held|refused|closed");
+        row("the first goes", "second|raw2 CR0\r|quit|?second|~1000|?second", "CR0\r",
+            "second attached|reading|reading");
+    }
+    void aSecondRawClientWaitsForTheFirstToGo() { playAndCheck(); }
 };
 
 QTEST_GUILESS_MAIN(LineQueueTest)

@@ -17,7 +17,7 @@ QByteArrayView prefixOf(QByteArrayView frame)
 } // namespace
 
 LineQueue::LineQueue(CommControl &port, TimerFactory &timers, QObject *parent)
-    : QObject(parent), m_port(port), m_keeper(port, timers),
+    : QObject(parent), m_port(port), m_keeper(port, timers), m_raw(timers),
       m_silenced(timers, kSilence, kMemoryEntries), m_answers(timers, kReuse, kMemoryEntries),
       m_deadline(timers.createTimer())
 {
@@ -56,12 +56,12 @@ void LineQueue::cancel(const void *owner)
 // that needs the line. Requests that can be answered without it are answered on the way.
 void LineQueue::pump()
 {
-    while (m_turn == Turn::None && m_keeper.up()) {
+    while ((m_turn == Turn::None || m_turn == Turn::RawHold) && m_keeper.up()) {
         if (m_raw.hasFrame()) {
             sendRaw(m_raw.takeFrame());
             continue;
         }
-        if (m_queue.empty())
+        if (m_queue.empty() || m_turn == Turn::RawHold)
             return;
         Waiting next = std::move(m_queue.front());
         m_queue.pop_front();
@@ -101,14 +101,7 @@ void LineQueue::sendCode()
     if (!isQuery(code))
         forgetAnswers(request.prefix);
     m_reply.clear();
-    if (!write(request.prefix + code + kCr))
-        return;
-    m_deadline->setInterval(kReplyTimeout);
-    m_deadline->setEnabled(true);
-    if (request.broadcast() && m_code + 1 == request.codes.size()) {
-        if (LineCallback done = std::exchange(m_current->done, nullptr))
-            done({}); // every frame is out; the line stays quiet a while yet
-    }
+    transmit(request.prefix + code + kCr);
 }
 
 void LineQueue::sendRaw(const QByteArray &frame)
@@ -116,22 +109,43 @@ void LineQueue::sendRaw(const QByteArray &frame)
     const QByteArrayView prefix = prefixOf(frame);
     if (!isQuery(QByteArrayView(frame).sliced(prefix.size())))
         forgetAnswers(prefix);
-    if (!write(frame))
-        return;
     m_turn = Turn::Raw;
     m_rawAnswered = false;
-    m_deadline->setInterval(kRawQuiet);
-    m_deadline->setEnabled(true);
+    transmit(frame);
 }
 
-// A write that fails loses the line: every request is answered before this returns.
-bool LineQueue::write(const QByteArray &frame)
+// A port that cannot take the frame yet (its output buffer is full: a stalled line, or a
+// simulator that answers faster than the line speed lets the frame go out) is offered it
+// again every kWriteRetry. After kReplyTimeout of that the line is lost: every request is
+// answered before this returns. (A port that has closed reports its loss meanwhile.)
+void LineQueue::transmit(const QByteArray &frame)
 {
-    if (const Outcome written = m_port.output(frame); !written) {
-        m_keeper.lose(written.description());
-        return false;
+    m_unsent = frame;
+    m_stalled = milliseconds::zero();
+    writeUnsent();
+}
+
+void LineQueue::writeUnsent()
+{
+    const Outcome written = m_port.output(m_unsent);
+    if (!written && m_stalled < kReplyTimeout) {
+        m_stalled += kWriteRetry;
+        m_deadline->setInterval(kWriteRetry);
+        m_deadline->setEnabled(true);
+        return;
     }
-    return true;
+    m_unsent.clear();
+    if (!written) {
+        m_keeper.lose(written.description());
+        return;
+    }
+    m_deadline->setInterval(m_turn == Turn::Raw ? kRawQuiet : kReplyTimeout);
+    m_deadline->setEnabled(true);
+    if (m_turn == Turn::Request && m_current->request.broadcast() &&
+        m_code + 1 == m_current->request.codes.size()) {
+        if (LineCallback done = std::exchange(m_current->done, nullptr))
+            done({}); // every frame is out; the line stays quiet a while yet
+    }
 }
 
 void LineQueue::onComm()
@@ -139,19 +153,28 @@ void LineQueue::onComm()
     if (m_port.commEvent() != CommControl::kEventReceive)
         return;
     const QByteArray bytes = m_port.input();
+    if (m_turn == Turn::None || !m_unsent.isEmpty()) {
+        m_raw.deliver(bytes); // outside a transaction, or before its frame is out
+        return;
+    }
     if (m_turn == Turn::Request) {
         takeReply(bytes);
         return;
     }
     m_raw.deliver(bytes);
-    if (m_turn != Turn::Raw)
-        return;
     m_rawAnswered = true;
-    if (bytes.contains(kAck) || bytes.contains(kCr)) {
-        m_deadline->setEnabled(false);
-        m_turn = Turn::None;
-        pump();
-    }
+    if (bytes.contains(kAck) || bytes.contains(kCr))
+        holdForRaw();
+}
+
+// The end of a raw transaction. The line stays with the raw client for kRawHold, so that
+// a button it repeats keeps its rhythm: requests wait until it pauses.
+void LineQueue::holdForRaw()
+{
+    m_turn = Turn::RawHold;
+    m_deadline->setInterval(kRawHold);
+    m_deadline->setEnabled(true);
+    pump();
 }
 
 void LineQueue::takeReply(const QByteArray &bytes)
@@ -182,18 +205,21 @@ void LineQueue::takeReply(const QByteArray &bytes)
 
 void LineQueue::onDeadline()
 {
+    if (!m_unsent.isEmpty()) {
+        writeUnsent();
+        return;
+    }
     if (m_turn == Turn::Raw) {
-        if (m_rawAnswered && m_deadline->interval() == kRawQuiet) {
+        if (m_rawAnswered && m_deadline->interval() == kRawQuiet)
             m_deadline->setInterval(kReplyTimeout - kRawQuiet); // a reply is coming in
-            return;
-        }
-        m_deadline->setEnabled(false);
-        m_turn = Turn::None;
-        pump();
+        else
+            holdForRaw();
         return;
     }
     if (m_turn != Turn::Request) {
         m_deadline->setEnabled(false);
+        m_turn = Turn::None; // the raw client paused
+        pump();
         return;
     }
     const LineRequest &request = m_current->request;

@@ -31,8 +31,9 @@ namespace tarn::bridge {
 //
 // The raw client's frames go out ahead of every request as soon as the line is free. Its
 // transaction ends at an acknowledgement or a carriage return, after kRawQuiet with
-// nothing back, or at kReplyTimeout once something came. Whatever arrives outside a
-// transaction goes to the raw client: a late reply is shown, not lost.
+// nothing back, or at kReplyTimeout once something came; requests then wait kRawHold more,
+// so that a repeating button keeps its rhythm. Whatever arrives outside a transaction goes
+// to the raw client: a late reply is shown, not lost.
 //
 // A lost line answers every request LineDown at once, and new ones too until the line is
 // back; the raw client's frames are dropped meanwhile.
@@ -44,6 +45,8 @@ public:
     static constexpr milliseconds kSilence{5000};
     static constexpr milliseconds kReuse{1000};
     static constexpr milliseconds kRawQuiet{100};
+    static constexpr milliseconds kRawHold{10};
+    static constexpr milliseconds kWriteRetry{1};
     static constexpr milliseconds kReopen = LineKeeper::kRetry;
     // A reply longer than this without its end is garbled: the request fails at once.
     static constexpr qsizetype kReplyLimit = 256;
@@ -78,15 +81,18 @@ private:
         None,
         Request,
         Raw,
+        RawHold, // between the raw client's transactions
     };
 
     void pump();
     bool answerWithoutLine(Waiting &waiting);
     void sendCode();
     void sendRaw(const QByteArray &frame);
-    bool write(const QByteArray &frame);
+    void transmit(const QByteArray &frame);
+    void writeUnsent();
     void onComm();
     void takeReply(const QByteArray &bytes);
+    void holdForRaw();
     void onDeadline();
     void finish(const LineResult &result);
     void onLineChanged(bool up, const QString &description);
@@ -105,6 +111,8 @@ private:
     qsizetype m_code = 0;             // which of its codes
     QList<QByteArray> m_replies;
     QByteArray m_reply;
+    QByteArray m_unsent;        // a frame the port could not take yet
+    milliseconds m_stalled{};   // how long it has waited
     bool m_rawAnswered = false; // something came back for the raw frame
 };
 

@@ -50,8 +50,11 @@ public:
     // of owner's runs any more. For a closing connection.
     virtual void cancel(const void *owner) = 0;
     virtual bool lineUp() const = 0;
-    // Serves the line itself as a raw byte stream to this client. Returns false when a
-    // raw client is already attached; the caller then closes the new one.
+    // Serves the line itself as a raw byte stream to this client. A client that comes
+    // while another is attached waits, unread, a short while for that one to go (a panel
+    // that reopens its port connects anew before the end of its old connection is seen),
+    // and is closed by the service if it stays. Returns false when a client waits so
+    // already; the caller then closes the new one.
     virtual bool attachRaw(Stream &stream) = 0;
 };
 

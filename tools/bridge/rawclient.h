@@ -1,8 +1,11 @@
 #pragma once
 
+#include "app/timer.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <memory>
 
 namespace tarn::bridge {
 
@@ -16,6 +19,9 @@ class Stream;
 // frame of this line; the client is closed with what it sent. So is a client more than
 // kBacklogLimit bytes ahead of the line, which a stream that stops reading when told, in
 // chunks of a few kilobytes, never lets happen.
+//
+// A newcomer while a client is attached is not read for up to kTakeOver: if the client goes
+// meanwhile, the newcomer takes its place; otherwise it is closed. One newcomer at a time.
 class RawClient : public QObject
 {
     Q_OBJECT
@@ -23,10 +29,12 @@ public:
     static constexpr int kWaitingLimit = 8;
     static constexpr qsizetype kLineLimit = 64;
     static constexpr qsizetype kBacklogLimit = 8192;
+    static constexpr milliseconds kTakeOver{1000};
 
-    using QObject::QObject;
+    explicit RawClient(TimerFactory &timers, QObject *parent = nullptr);
+    ~RawClient() override;
 
-    // False when a client is attached already.
+    // False when a newcomer waits already.
     bool attach(Stream &stream);
     bool hasFrame() const { return m_waiting.contains('\r'); }
     // The oldest waiting frame, with its carriage return.
@@ -42,11 +50,15 @@ signals:
     void refused(const QString &description);
 
 private:
+    void adopt(Stream &stream);
     void onReceived(const QByteArray &bytes);
+    void refuse(Stream &stream, const QString &problem);
     void detach();
     void updateReading();
 
     QPointer<Stream> m_stream;
+    QPointer<Stream> m_newcomer;
+    std::unique_ptr<Timer> m_takeOver;
     QByteArray m_waiting; // received and not yet sent, up to the frames' carriage returns
     bool m_reading = true;
 };
