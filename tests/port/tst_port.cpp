@@ -360,6 +360,44 @@ private slots:
         QCOMPARE(arrived, frame.repeated(accepted / frame.size()));
         QTRY_VERIFY(port.output(frame).ok());
     }
+
+    void anOpeningInTheBackgroundLetsTheEventLoopRunUntilItEnds_data()
+    {
+        QTest::addColumn<int>("far"); // 0: accepts, 1: nothing listens, 2: never answers
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("accepted") << 0 << QString();
+        QTest::newRow("nothing listens") << 1 << "Connection refused";
+        QTest::newRow("never answered") << 2 << "no answer within 3 s";
+    }
+
+    void anOpeningInTheBackgroundLetsTheEventLoopRunUntilItEnds()
+    {
+        QFETCH(int, far);
+        QFETCH(QString, failure);
+        QTcpServer server;
+        server.setListenBacklogSize(0); // one connection fills it while nobody accepts
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString address = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+        QTcpSocket filler;
+        if (far == 1)
+            server.close();
+        if (far == 2)
+            server.pauseAccepting(),
+                filler.connectToHost(server.serverAddress(), server.serverPort());
+        QVERIFY(far != 2 || filler.waitForConnected(5000));
+        mapPort(1, address);
+        SerialControl port;
+        QSignalSpy opened(&port, &CommControl::opened);
+        QSignalSpy failed(&port, &CommControl::openFailed);
+        port.beginOpen();
+        QVERIFY(opened.isEmpty() && failed.isEmpty()); // still connecting
+        QTRY_COMPARE_WITH_TIMEOUT(opened.size() + failed.size(), 1, 10000);
+        QCOMPARE(port.portOpen(), failure.isEmpty());
+        QCOMPARE(port.output("C00\r").ok(), failure.isEmpty());
+        if (!failure.isEmpty())
+            QCOMPARE(failed[0][0].toString(),
+                     QStringLiteral("Cannot open %1: %2").arg(address, failure));
+    }
 };
 
 } // namespace tarn::test

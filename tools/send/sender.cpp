@@ -3,17 +3,12 @@
 #include "record.h"
 #include "replies/decoding.h"
 #include "traffic/rendering.h"
+#include "traffic/replyend.h"
 
 namespace tarn::send {
 namespace {
 
-constexpr char kAck = 6;
 constexpr char kCr = 13;
-
-bool isQuery(const QByteArray &code)
-{
-    return code.startsWith("CR");
-}
 
 } // namespace
 
@@ -90,9 +85,7 @@ void Sender::received()
 
 bool Sender::replyComplete() const
 {
-    // Contained rather than last: a stray byte on the line after the end of the reply
-    // must not hide that end.
-    return m_reply.contains(isQuery(m_current->code) ? kCr : kAck);
+    return tarn::replyComplete(m_current->code, m_reply);
 }
 
 void Sender::timedOut()

@@ -1,0 +1,283 @@
+// The line shared by the gateway's clients, on a fake port, a fake client stream and a
+// virtual clock.
+#include "fakeport.h"
+#include "fakestream.h"
+#include "linequeue.h"
+#include "virtualclock.h"
+
+#include <QTest>
+
+using namespace tarn;
+using namespace tarn::bridge;
+using namespace tarn::test;
+using namespace std::chrono_literals;
+using List = QByteArrayList;
+
+namespace {
+
+struct Rig
+{
+    explicit Rig(const QByteArray &script = {})
+    {
+        QObject::connect(&line, &LineQueue::lineStateChanged, [this](bool up, const QString &why) {
+            log << (up ? "line up" : "line down: " + why.toLatin1());
+        });
+        QObject::connect(&line, &LineQueue::rawClientRefused, [this] { log << "refused"; });
+        port.setMissing(1, script.startsWith("unplug"));
+        line.start(QStringLiteral("19200,N,8,1"));
+        line.attachRaw(raw);
+        if (line.lineUp())
+            log.clear(); // only a first opening that fails is of interest
+    }
+    // Each answer reads "owner status replies", the replies joined by ','.
+    void ask(int owner, const QByteArray &prefix, const List &codes)
+    {
+        line.submit(&owners[owner], {prefix, codes}, [this, owner](const LineResult &result) {
+            static const char *const kNames[] = {"Ok", "NoReply", "Silenced", "LineDown"};
+            log << QByteArray::number(owner) + ' ' + kNames[int(result.status)] + ' ' +
+                       result.replies.join(',');
+        });
+    }
+    // Plays a script, its steps apart by '|': "ask OWNER PREFIX CODE..." ("-": no prefix),
+    // "cancel OWNER", "raw BYTES" (the raw client sends them), "~N" (N milliseconds pass),
+    // "break" (the port fails), "jam"/"unjam" (writes fail or work), "unplug"/"plug"
+    // (openings fail or work; first, the first opening fails), "second" (a second raw
+    // client comes; whether it is taken goes to the log), "raw2 BYTES" (it sends them),
+    // "quit" (the first raw client goes), "?raw" and "?second" (each one's state goes to
+    // the log); any other step arrives on the line.
+    void play(const QByteArray &script)
+    {
+        for (const QByteArray &step : script.split('|')) {
+            const List words = step.split(' ');
+            if (words[0] == "ask")
+                ask(words[1].toInt(), words[2] == "-" ? "" : words[2], words.mid(3));
+            else if (words[0] == "cancel")
+                line.cancel(&owners[words[1].toInt()]);
+            else if (words[0] == "raw")
+                raw.send(step.mid(4));
+            else if (words[0] == "raw2")
+                second.send(step.mid(5));
+            else if (step.startsWith('~'))
+                clock.advance(milliseconds(step.mid(1).toInt()));
+            else if (step == "break")
+                port.breakDown(QStringLiteral("gone"));
+            else if (step == "jam" || step == "unjam")
+                port.setWritesFail(step == "jam");
+            else if (step == "unplug" || step == "plug")
+                port.setMissing(1, step == "unplug");
+            else if (step == "?raw")
+                log << (raw.isClosed ? "closed" : raw.reading ? "reading" : "held");
+            else if (step == "second")
+                log << (line.attachRaw(second) ? "second attached" : "second refused");
+            else if (step == "quit")
+                raw.close();
+            else if (step == "?second")
+                log << (second.isClosed ? "closed" : second.reading ? "reading" : "held");
+            else
+                port.arrive(step);
+        }
+    }
+
+    FakePort port;
+    VirtualClock clock;
+    LineQueue line{port, clock};
+    FakeStream raw;
+    FakeStream second;
+    List log;
+    char owners[5] = {};
+};
+
+// A script, and what comes of it, each a list with its items apart by '|': every frame that
+// went out; the log of answers, line states and the raw client's state; what the raw client
+// got.
+void addScriptColumns()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("frames");
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QByteArray>("toRaw");
+}
+
+void row(const char *name, const QByteArray &script, const QByteArray &frames,
+         const QByteArray &log, const QByteArray &toRaw = {})
+{
+    QTest::newRow(name) << script << frames << log << toRaw;
+}
+
+void playAndCheck()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, frames);
+    QFETCH(QByteArray, log);
+    QFETCH(QByteArray, toRaw);
+    Rig rig(script);
+    rig.play(script);
+    QCOMPARE(rig.port.frames.join('|'), frames);
+    QCOMPARE(rig.log.join('|'), log);
+    QCOMPARE(rig.raw.written, toRaw);
+}
+
+} // namespace
+
+class LineQueueTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void requestsShareTheLineOneTransactionAtATime_data()
+    {
+        addScriptColumns();
+        const QByteArray flood(LineQueue::kReplyLimit, 'x');
+        row("in pieces, noise after the end", "ask 1 A001 CR1|0|2\r\x7f", "A001CR1\r", "1 Ok 02",
+            "\x7f");
+        row("reply at the last moment", "ask 1 - CR0|~499|00\r", "CR0\r", "1 Ok 00");
+        row("incomplete at the time-out", "ask 1 - CR0|~499|0|~1", "CR0\r", "1 NoReply ");
+        row("action without acknowledgement", "ask 1 - C00|80\r|~500", "C00\r", "1 NoReply ");
+        row("first of two frames silent", "ask 1 A002 C0E C0C|~500", "A002C0E\r", "1 NoReply ");
+        row("garbage up to the bound", "ask 1 - CR0|" + flood, "CR0\r", "");
+        row("garbage past the bound", "ask 1 - CR0|x" + flood, "CR0\r", "1 NoReply ");
+        row("broadcast, quiet after a frame", "ask 1 AFFF C0E C0C|~499", "AFFFC0E\r", "");
+        row("broadcast, both frames", "ask 1 AFFF C0E C0C|~500", "AFFFC0E\r|AFFFC0C\r", "1 Ok ");
+        row("two frames are never split", "ask 1 A002 C0E C0C|ask 2 A001 CR0|\x06",
+            "A002C0E\r|A002C0C\r", "");
+        row("arrival order, each to its owner",
+            "ask 1 A001 CR0|ask 2 A002 C0E C0C|ask 1 A003 CR1|00\r|\x06|\x06|01\r",
+            "A001CR0\r|A002C0E\r|A002C0C\r|A003CR1\r", "1 Ok 00|2 Ok \x06,\x06|1 Ok 01");
+        row("cancelled, waiting or on the line",
+            "ask 1 A002 C0E C0C|ask 2 A001 CR0|cancel 2|\x06|cancel 1|\x06", "A002C0E\r|A002C0C\r",
+            "");
+    }
+    void requestsShareTheLineOneTransactionAtATime() { playAndCheck(); }
+
+    void aSilencedAddressOrAFreshReplyNeedsNoLine_data()
+    {
+        addScriptColumns();
+        const QByteArray timedOut = "ask 1 A001 CR0|~500|";
+        row("silenced to the last moment", timedOut + "~4999|ask 2 A001 C00", "A001CR0\r",
+            "1 NoReply |2 Silenced ");
+        row("heard again five seconds on", timedOut + "~5000|ask 2 A001 C00", "A001CR0\r|A001C00\r",
+            "1 NoReply ");
+        row("another address is heard", timedOut + "ask 2 A002 C00", "A001CR0\r|A002C00\r",
+            "1 NoReply ");
+        row("the unaddressed one is heard", timedOut + "ask 2 - C00", "A001CR0\r|C00\r",
+            "1 NoReply ");
+        const QByteArray asked = "ask 1 A001 CR0|00\r|";
+        row("reused to the last moment", asked + "~999|ask 2 A001 CR0", "A001CR0\r",
+            "1 Ok 00|2 Ok 00");
+        row("asked again a second on", asked + "~1000|ask 2 A001 CR0", "A001CR0\r|A001CR0\r",
+            "1 Ok 00");
+        row("another address", asked + "ask 2 A002 CR0", "A001CR0\r|A002CR0\r", "1 Ok 00");
+        row("after an action to the address", asked + "ask 3 A001 C00|\x06|ask 2 A001 CR0",
+            "A001CR0\r|A001C00\r|A001CR0\r", "1 Ok 00|3 Ok \x06");
+        row("after an action to another", asked + "ask 3 A002 C00|\x06|ask 2 A001 CR0",
+            "A001CR0\r|A002C00\r", "1 Ok 00|3 Ok \x06|2 Ok 00");
+        row("after a broadcast action", asked + "ask 3 AFFF C00|ask 2 A001 CR0|~500",
+            "A001CR0\r|AFFFC00\r|A001CR0\r", "1 Ok 00|3 Ok ");
+        row("after the raw client's action", asked + "raw A001C01\r|\x06|ask 2 A001 CR0|~10",
+            "A001CR0\r|A001C01\r|A001CR0\r", "1 Ok 00", "\x06");
+        row("after the raw client's query", asked + "raw A001CR0\r|01\r|ask 2 A001 CR0|~10",
+            "A001CR0\r|A001CR0\r", "1 Ok 00|2 Ok 00", "01\r");
+    }
+    void aSilencedAddressOrAFreshReplyNeedsNoLine() { playAndCheck(); }
+
+    void theReusedRepliesAreBounded()
+    {
+        Rig rig;
+        const auto query = [](int i) {
+            return List{"CR" + QByteArray(1, char(i))};
+        };
+        const int limit = int(LineQueue::kMemoryEntries);
+        for (int i = 0; i <= limit; ++i)
+            rig.ask(1, "A001", query(i)), rig.port.arrive("00\r");
+        rig.ask(1, "A001", query(limit - 1)); // reused
+        rig.ask(1, "A001", query(limit));     // never stored: asked again
+        QCOMPARE(rig.port.frames.size(), limit + 2);
+    }
+
+    void aLostLineAnswersEveryRequestUntilItIsReopened_data()
+    {
+        addScriptColumns();
+        const QByteArray gone = "line down: /dev/fake1: gone";
+        const QByteArray jammed =
+            "line down: Cannot write to /dev/fake1: the output buffer is full";
+        const QByteArray missing = "line down: Cannot open /dev/fake1: No such file or directory";
+        const QByteArray waiting = "ask 1 A001 CR0|ask 2 A002 C00|raw A004C00\rA0|";
+        const QByteArray back = "|~2000|raw 01CR0\r"; // a frame's start is kept, frames not
+        row("the port fails", waiting + "break|ask 3 - CR0" + back, "A001CR0\r|A001CR0\r",
+            gone + "|1 LineDown |2 LineDown |3 LineDown |line up");
+        row("writes fail for the reply time-out",
+            waiting + "jam|00\r|ask 3 - CR0|~499|?raw|~1|unjam" + back, "A001CR0\r|A001CR0\r",
+            "1 Ok 00|reading|" + jammed + "|2 LineDown |3 LineDown |line up");
+        row("a full buffer that drains in time",
+            "jam|raw C00\r|ask 1 - CR0|late\r|~499|unjam|~1|\x06|~10", "C00\r|CR0\r", "",
+            "late\r\x06");
+        row("the first opening fails", "unplug|" + waiting + "plug" + back, "A001CR0\r",
+            missing + "|1 LineDown |2 LineDown |line up");
+        row("not reopened before two seconds", "break|~1999", "", gone);
+        row("reopening fails quietly, is tried again", "break|unplug|~2000|plug|~1999|~1", "",
+            gone + "|line up");
+    }
+    void aLostLineAnswersEveryRequestUntilItIsReopened() { playAndCheck(); }
+
+    void theRawClientGoesFirstAndGetsWhatNoRequestTakes_data()
+    {
+        addScriptColumns();
+        const QByteArray busy = "ask 1 A001 C0E C0C|ask 2 A002 CR1|raw A003C00\r|\x06|";
+        const QByteArray before = "A001C0E\r|A001C0C\r";
+        const QByteArray first = before + "|A003C00\r";
+        const QByteArray after = first + "|A002CR1\r";
+        const QByteArray answered = "1 Ok \x06,\x06";
+        row("not inside a request", busy + "~0", before, "");
+        row("ahead of waiting requests", busy + "\x06", first, answered);
+        row("ends at an acknowledgement, keeps the line", busy + "\x06|\x06|~9", first, answered,
+            "\x06");
+        row("requests go on 10 ms later", busy + "\x06|\x06|~10", after, answered, "\x06");
+        row("the next raw frame goes at once", busy + "\x06|\x06|~9|raw C00\r", first + "|C00\r",
+            answered, "\x06");
+        row("ends at a carriage return", busy + "\x06|00\r|~10", after, answered, "00\r");
+        row("silent, held to 110 ms", busy + "\x06|~109", first, answered);
+        row("silent, free at 110 ms", busy + "\x06|~110", after, answered);
+        row("a reply coming, held", busy + "\x06|0|~509", first, answered, "0");
+        row("a reply coming, free at 510 ms", busy + "\x06|0|~510", after, answered, "0");
+        row("a broadcast like any frame", "raw AFFFC00\r|ask 1 A001 CR0|~110",
+            "AFFFC00\r|A001CR0\r", "");
+        row("late and stray bytes", "ask 1 A001 CR0|00\r\x06|idle\r|ask 2 A002 CR0|~500|late\r",
+            "A001CR0\r|A002CR0\r", "1 Ok 00|2 NoReply ", "\x06idle\rlate\r");
+    }
+    void theRawClientGoesFirstAndGetsWhatNoRequestTakes() { playAndCheck(); }
+
+    void theRawClientIsHeldBackThenClosedAtItsBounds_data()
+    {
+        addScriptColumns();
+        const QByteArray frame = "C00\r";
+        const QByteArray line(RawClient::kLineLimit, 'x');
+        const QByteArray backlog = frame.repeated(RawClient::kBacklogLimit / frame.size());
+        const auto sent = [](const QByteArray &bytes) {
+            return "ask 1 A001 CR0|second|raw " + bytes + "|?raw|?second|00\r|?raw";
+        };
+        const QByteArray closed = "second attached|refused|closed|reading|1 Ok 00|closed";
+        row("frames up to the limit", sent(frame.repeated(8)), "A001CR0\r|C00\r",
+            "second attached|reading|held|1 Ok 00|reading");
+        row("one frame more", sent(frame.repeated(9)), "A001CR0\r|C00\r",
+            "second attached|held|held|1 Ok 00|reading");
+        row("the longest line", sent(frame + line), "A001CR0\r|C00\r",
+            "second attached|reading|held|1 Ok 00|reading");
+        row("a longer line", sent(line + 'x'), "A001CR0\r", closed);
+        row("the largest backlog", sent(backlog), "A001CR0\r|C00\r",
+            "second attached|held|held|1 Ok 00|held");
+        row("a larger backlog", sent(backlog + 'x'), "A001CR0\r", closed);
+    }
+    void theRawClientIsHeldBackThenClosedAtItsBounds() { playAndCheck(); }
+
+    void aSecondRawClientWaitsForTheFirstToGo_data()
+    {
+        addScriptColumns();
+        row("the first stays", "second|second|~999|?second|~1|?second|raw C00\r", "C00\r",
+            "second attached|second refused|held|refused|closed");
+        row("the first goes", "second|raw2 CR0\r|quit|?second|~1000|?second", "CR0\r",
+            "second attached|reading|reading");
+    }
+    void aSecondRawClientWaitsForTheFirstToGo() { playAndCheck(); }
+};
+
+QTEST_GUILESS_MAIN(LineQueueTest)
+#include "tst_linequeue.moc"
