@@ -10,7 +10,7 @@ export XDG_RUNTIME_DIR ?= /tmp/runtime-$(shell id -u)
 
 DEBS := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
         libqt6serialport6-dev fonts-ipafont-gothic xvfb xauth \
-        clang libclang-rt-14-dev clang-tidy clang-format
+        clang libclang-rt-14-dev clang-tidy clang-format dpkg-dev appstream lintian
 
 ASAN    := build-asan
 FUZZ    := build-fuzz

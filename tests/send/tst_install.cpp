@@ -38,6 +38,9 @@ const QStringList kInstalled = {
     "share/man/man1/tarn-panel.1.gz",
     "share/man/man1/tarn-sim.1.gz",
     "share/man/man1/tarn-send.1.gz",
+    "share/man/man1/tarn-bridge.1.gz",
+    "share/metainfo/org.tarn_panel.panel.metainfo.xml",
+    "lib/systemd/system/tarn-bridge@.service",
 };
 
 } // namespace
@@ -80,15 +83,23 @@ private slots:
         QVERIFY(help.out.contains(u"lens-shift-up"));
     }
 
+    void theMetainfoIsValid()
+    {
+        const Run check =
+            run(QStringLiteral("appstreamcli"),
+                {"validate", "--no-net", installed(kInstalled.filter(u"metainfo")[0])});
+        QVERIFY2(check.exitCode == 0, qPrintable(check.out));
+    }
+
     void theManualPagesFormatWithoutWarnings()
     {
         const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
         if (groff.isEmpty())
             QSKIP("groff is not installed");
         for (const QString &page : kInstalled.filter(u"/man1/")) {
-            const Run formatted =
-                run(QStringLiteral("sh"), {"-c", "gzip -dc \"$1\" | \"$2\" -man -Tutf8 -ww -z 2>&1",
-                                           "sh", installed(page), groff});
+            const Run formatted = run(QStringLiteral("sh"),
+                                      {"-c", "gzip -dc \"$1\" | \"$2\" -t -man -Tutf8 -ww -z 2>&1",
+                                       "sh", installed(page), groff});
             QVERIFY2(formatted.exitCode == 0 && formatted.out.isEmpty(),
                      qPrintable(page + formatted.out));
         }
@@ -113,6 +124,8 @@ private slots:
         for (const QString &path : kInstalled)
             QVERIFY2(contents.out.contains(" ./usr/" + path + "\n"), qPrintable(path));
         QVERIFY2(!contents.out.contains(u"tst_"), "a test program went into the package");
+        const Run lint = run(QStringLiteral("lintian"), {"--fail-on", "error,warning", deb});
+        QVERIFY2(lint.exitCode == 0, qPrintable("lintian: " + lint.out));
 
         const Run depends = run(dpkgDeb, {"--field", deb, "Depends"});
         for (const char *package :
