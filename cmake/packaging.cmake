@@ -51,7 +51,7 @@ string(STRIP "${licence}" licence)
 string(REPLACE "\n\n" "\n.\n" licence "${licence}")
 string(REPLACE "\n" "\n " TARN_LICENCE_TEXT "${licence}")
 set(TARN_COPYRIGHT_FILE ${CMAKE_BINARY_DIR}/packaging/copyright)
-file(CONFIGURE OUTPUT ${TARN_COPYRIGHT_FILE} CONTENT
+file(CONFIGURE OUTPUT ${TARN_COPYRIGHT_FILE} @ONLY CONTENT
 "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: ${PROJECT_NAME}
 Upstream-Contact: ${TARN_MAINTAINER}
