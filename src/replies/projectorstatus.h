@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QJsonObject>
 #include <QLatin1StringView>
 #include <QList>
 #include <QString>
@@ -71,5 +72,18 @@ struct ProjectorStatus
 // Reads the reply to the query with this read code ("CR0", "CR1", ...), as the raw
 // bytes received, with or without the closing carriage return.
 ProjectorStatus readReply(QLatin1StringView readCode, QByteArrayView reply);
+
+// The names of the values in JSON: "standby", "on", "warming", "cooling", "power-save",
+// "cooling-to-power-save"; "4", "1-4", "2-3".
+QLatin1StringView powerStateName(PowerState state);
+QLatin1StringView lampModeName(LampMode mode);
+
+// The values of the query with this read code as JSON members, null where unknown:
+//  "CR0" power, errors (a list of "power" and "temperature"), keyLock;
+//  "CR1" input; "CR4" reversal {topBottom, leftRight}; "CR3" lampHours;
+//  "CR6" temperatures (two, each a number where its text reads as one, else the text);
+//  "CRA" videoMute, audioMute, noSignal, standby; "CR7" lampMode, lampsOn; "CR9" pcType.
+// An acknowledgement alone adds "acknowledged": true. An unknown read code gives no values.
+QJsonObject toJson(QLatin1StringView readCode, const ProjectorStatus &status);
 
 } // namespace tarn

@@ -405,6 +405,52 @@ private slots:
         QTRY_COMPARE((sent += far.receive()), QByteArray("C00\r"));
     }
 
+    void anOpeningInTheBackgroundLetsTheEventLoopRunUntilItEnds_data()
+    {
+        QTest::addColumn<int>("far"); // 0: accepts, 1: nothing listens, 2: never answers
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("accepted") << 0 << QString();
+        QTest::newRow("nothing listens") << 1 << "Connection refused";
+        QTest::newRow("never answered") << 2 << "no answer within 3 s";
+    }
+
+    void anOpeningInTheBackgroundLetsTheEventLoopRunUntilItEnds()
+    {
+        QFETCH(int, far);
+        QFETCH(QString, failure);
+        QTcpServer server;
+        server.setListenBacklogSize(0);
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString address = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+        QTcpSocket filler; // takes the one place in a backlog that nobody empties
+        if (far == 1)
+            server.close();
+        if (far == 2) {
+            server.pauseAccepting();
+            filler.connectToHost(server.serverAddress(), server.serverPort());
+            QVERIFY(filler.waitForConnected(5000));
+        }
+        mapPort(1, address);
+        SerialControl port;
+        QSignalSpy opened(&port, &CommControl::opened);
+        QSignalSpy failed(&port, &CommControl::openFailed);
+        port.beginOpen();
+        QVERIFY(opened.isEmpty() && failed.isEmpty()); // still connecting
+
+        QTRY_COMPARE_WITH_TIMEOUT(opened.size() + failed.size(), 1, 10000);
+        QCOMPARE(port.portOpen(), failure.isEmpty());
+        if (!failure.isEmpty()) {
+            QCOMPARE(failed[0][0].toString(),
+                     QStringLiteral("Cannot open %1: %2").arg(address, failure));
+            return;
+        }
+        QVERIFY(port.output("C00\r").ok());
+        QTRY_VERIFY(server.hasPendingConnections());
+        std::unique_ptr<QTcpSocket> accepted(server.nextPendingConnection());
+        QByteArray got;
+        QTRY_COMPARE((got += accepted->readAll()), QByteArray("C00\r"));
+    }
+
     void aFrameThatDoesNotFitTheOutputBufferIsRefusedUntilTheLineCatchesUp_data()
     {
         addTransports();

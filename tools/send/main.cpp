@@ -1,11 +1,41 @@
 // tarn-send: the panel's buttons from the command line, for scripts and timed jobs.
 #include "options.h"
+#include "rounds.h"
 #include "sender.h"
 
 #include "app/qttimer.h"
+#include "app/stopsignals.h"
 #include "serialcontrol.h"
 
 #include <QCoreApplication>
+
+namespace {
+
+using namespace tarn;
+
+// Sends the plan once, or round after round with --watch, where SIGINT and SIGTERM end
+// the run with status 0 between two lines.
+int run(const send::Options &options, QTextStream &out, QTextStream &err)
+{
+    // The sender always talks on port 1; --port says which device that is.
+    if (options.port)
+        qputenv("TARN_COM1", options.port->toLocal8Bit());
+
+    SerialControl port;
+    QtTimerFactory timers;
+    send::Sender sender(port, timers, out, err);
+    send::Rounds rounds(sender, timers);
+    QObject::connect(&rounds, &send::Rounds::finished, qApp, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+    StopSignals stop;
+    if (options.watch && stop.install())
+        QObject::connect(&stop, &StopSignals::received, qApp, [] { QCoreApplication::exit(0); });
+    rounds.start(options.plan, options.watch.value_or(milliseconds::zero()),
+                 options.watch ? options.count : 1);
+    return QCoreApplication::exec();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -14,30 +44,19 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    const auto parsed = tarn::send::parseArguments(app.arguments().mid(1));
+    const auto parsed = send::parseArguments(app.arguments().mid(1));
     if (const auto *problem = std::get_if<QString>(&parsed)) {
         err << "tarn-send: " << *problem << "\nTry 'tarn-send --help'." << Qt::endl;
-        return tarn::send::kUsageError;
+        return send::kUsageError;
     }
-    const tarn::send::Options &options = std::get<tarn::send::Options>(parsed);
+    const send::Options &options = std::get<send::Options>(parsed);
     if (options.help) {
-        out << tarn::send::usage(tarn::deviceForPort(1)) << Qt::flush;
+        out << send::usage(deviceForPort(1)) << Qt::flush;
         return 0;
     }
     if (options.version) {
         out << "tarn-send " << QCoreApplication::applicationVersion() << Qt::endl;
         return 0;
     }
-
-    // The sender always talks on port 1; --port says which device that is.
-    if (options.port)
-        qputenv("TARN_COM1", options.port->toLocal8Bit());
-
-    tarn::SerialControl port;
-    tarn::QtTimerFactory timers;
-    tarn::send::Sender sender(port, timers, out, err);
-    QObject::connect(&sender, &tarn::send::Sender::finished, &app, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
-    sender.start(options.plan);
-    return app.exec();
+    return run(options, out, err);
 }

@@ -12,6 +12,39 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr qint64 kMaxTimeoutMs = 60'000;
+constexpr qint64 kMinWatchMs = 100;
+constexpr qint64 kMaxWatchMs = 86'400'000;
+constexpr qint64 kMaxCount = 1'000'000'000;
+
+// A number written in decimal digits alone, within [low, high].
+std::optional<qint64> wholeNumber(const QString &value, qint64 low, qint64 high)
+{
+    const bool digitsOnly = !value.isEmpty() && std::ranges::all_of(value, [](QChar c) {
+        return c >= u'0' && c <= u'9';
+    });
+    bool ok = false;
+    const qint64 number = value.toLongLong(&ok);
+    if (!digitsOnly || !ok || number < low || number > high)
+        return std::nullopt;
+    return number;
+}
+
+// Seconds with up to three decimals ("2", "0.5"), as milliseconds within the watch's range.
+std::optional<milliseconds> seconds(const QString &value)
+{
+    const QStringList parts = value.split(u'.');
+    const QString fraction = parts.value(1).leftJustified(3, u'0');
+    if (parts.size() > 2 || fraction.size() > 3 || (parts.size() == 2 && parts[1].isEmpty()))
+        return std::nullopt;
+    const auto whole = wholeNumber(parts[0], 0, kMaxWatchMs / 1000);
+    const auto thousandths = wholeNumber(fraction, 0, 999);
+    if (!whole || !thousandths)
+        return std::nullopt;
+    const qint64 ms = *whole * 1000 + *thousandths;
+    if (ms < kMinWatchMs || ms > kMaxWatchMs)
+        return std::nullopt;
+    return milliseconds(ms);
+}
 
 // The words --address takes: "single" and "all", and the projector numbers with or without
 // their leading zeros, all from the panel's own "PJ Select" group.
@@ -44,19 +77,25 @@ QString store(Options &options, QStringView option, const QString &value)
             return QStringLiteral("bad address '%1': use single, all or 1 to 4").arg(value);
         options.plan.prefix = pj->prefix.toByteArray();
     } else if (option == u"timeout") {
-        bool ok = false;
-        const qint64 ms = value.toLongLong(&ok);
-        const bool digitsOnly = !value.isEmpty() && std::ranges::all_of(value, [](QChar c) {
-            return c >= u'0' && c <= u'9';
-        });
-        if (!ok || !digitsOnly || ms < 1 || ms > kMaxTimeoutMs)
+        const auto ms = wholeNumber(value, 1, kMaxTimeoutMs);
+        if (!ms)
             return QStringLiteral("bad timeout '%1': use 1 to %2 ms").arg(value).arg(kMaxTimeoutMs);
-        options.plan.timeout = milliseconds(ms);
+        options.plan.timeout = milliseconds(*ms);
+    } else if (option == u"watch") {
+        options.watch = seconds(value);
+        if (!options.watch)
+            return QStringLiteral("bad interval '%1': use 0.1 to 86400 seconds").arg(value);
+    } else if (option == u"count") {
+        const auto count = wholeNumber(value, 1, kMaxCount);
+        if (!count)
+            return QStringLiteral("bad count '%1': use 1 to %2").arg(value).arg(kMaxCount);
+        options.count = int(*count);
     }
     return {};
 }
 
-constexpr std::array<QStringView, 4> kValueOptions = {u"port", u"speed", u"address", u"timeout"};
+constexpr std::array<QStringView, 6> kValueOptions = {u"port",    u"speed", u"address",
+                                                      u"timeout", u"watch", u"count"};
 
 } // namespace
 
@@ -85,6 +124,10 @@ std::variant<Options, QString> parseArguments(const QStringList &arguments)
             options.version = true;
             continue;
         }
+        if (argument == u"--json") {
+            options.plan.json = true;
+            continue;
+        }
         // --name VALUE or --name=VALUE
         const qsizetype equals = argument.indexOf(u'=');
         const QStringView name = QStringView(argument).mid(2, equals < 0 ? -1 : equals - 2);
@@ -103,6 +146,8 @@ std::variant<Options, QString> parseArguments(const QStringList &arguments)
     }
     if (!options.help && !options.version && options.plan.jobs.empty())
         return QStringLiteral("no command given");
+    if (options.count && !options.watch)
+        return QStringLiteral("--count needs --watch");
     return options;
 }
 
@@ -124,6 +169,12 @@ QString usage(const QString &defaultDevice)
             "  --address WHO     single (default, no address), all (every projector on the\n"
             "                    line; nothing answers, so silence is not a failure), or 1 to 4\n"
             "  --timeout MS      reply time-out of each command, 1 to 60000 (default 500)\n"
+            "  --json            print one JSON object per command, each on its own line\n"
+            "                    (JSON Lines; see the manual page for its members)\n"
+            "  --watch SECONDS   send the commands again every SECONDS (0.1 to 86400), until\n"
+            "                    stopped by SIGINT or SIGTERM (exit status 0); a port that\n"
+            "                    fails is reported and tried again in the next round\n"
+            "  --count N         with --watch: stop after N rounds\n"
             "  --help            show this help and exit\n"
             "  --version         show the version and exit\n"
             "\n"
@@ -152,7 +203,7 @@ QString usage(const QString &defaultDevice)
         "\n"
         "Exit status: 0 every command was answered (or broadcast to all), 1 a reply did not\n"
         "come in time or was incomplete, 2 the port failed (reason on standard error),\n"
-        "64 unusable arguments.\n");
+        "64 unusable arguments. With --count, the worst status of all rounds.\n");
     return text;
 }
 

@@ -17,6 +17,8 @@ struct Options
 {
     std::optional<QString> port; // a device path or tcp://HOST:PORT; absent: port 1's mapping
     SendPlan plan;
+    std::optional<milliseconds> watch; // --watch: the time from one round to the next
+    std::optional<int> count;          // --count: rounds of --watch; absent: until stopped
     bool help = false;
     bool version = false;
 };

@@ -1,18 +1,14 @@
 #include "sender.h"
 
+#include "record.h"
 #include "replies/decoding.h"
 #include "traffic/rendering.h"
+#include "traffic/replyend.h"
 
 namespace tarn::send {
 namespace {
 
-constexpr char kAck = 6;
 constexpr char kCr = 13;
-
-bool isQuery(const QByteArray &code)
-{
-    return code.startsWith("CR");
-}
 
 } // namespace
 
@@ -58,12 +54,13 @@ void Sender::sendNext()
     m_port.input(); // whatever is left of earlier replies belongs to none of this command
     m_reply.clear();
 
-    const QByteArray frame = m_plan.prefix + m_current->code + kCr;
-    if (const Outcome written = m_port.output(frame); !written) {
+    m_frame = m_plan.prefix + m_current->code + kCr;
+    if (const Outcome written = m_port.output(m_frame); !written) {
         portFailed(written.description());
         return;
     }
-    m_out << "TXD " << renderMonitor(frame) << Qt::endl;
+    if (!m_plan.json)
+        m_out << "TXD " << renderMonitor(m_frame) << Qt::endl;
     m_timeout->setInterval(m_plan.timeout);
     m_timeout->setEnabled(true);
 }
@@ -79,15 +76,16 @@ void Sender::received()
     if (!replyComplete())
         return;
     m_timeout->setEnabled(false);
-    printReply(true);
+    if (m_plan.json)
+        printRecord(true, true);
+    else
+        printReply(true);
     sendNext();
 }
 
 bool Sender::replyComplete() const
 {
-    // Contained rather than last: a stray byte on the line after the end of the reply
-    // must not hide that end.
-    return m_reply.contains(isQuery(m_current->code) ? kCr : kAck);
+    return tarn::replyComplete(m_current->code, m_reply);
 }
 
 void Sender::timedOut()
@@ -95,20 +93,19 @@ void Sender::timedOut()
     m_timeout->setEnabled(false);
     if (!m_current)
         return;
-    if (m_reply.isEmpty() && m_plan.broadcast()) {
-        m_out << "RXD  (sent to all, no reply expected)" << Qt::endl;
-    } else if (m_reply.isEmpty()) {
-        m_out << "RXD  X X X X" << Qt::endl;
-        m_err << "tarn-send: " << m_current->word << ": no reply within " << m_plan.timeout.count()
-              << " ms" << Qt::endl;
-        m_exitCode = kReplyMissing;
-    } else {
+    // Frames to every projector meet silence or a garbled mix of answers: no failure.
+    const bool ok = m_plan.broadcast();
+    if (m_plan.json)
+        printRecord(ok, false);
+    else if (!m_reply.isEmpty())
         printReply(false);
-        if (!m_plan.broadcast()) {
-            m_err << "tarn-send: " << m_current->word << ": incomplete reply within "
-                  << m_plan.timeout.count() << " ms" << Qt::endl;
-            m_exitCode = kReplyMissing;
-        }
+    else
+        m_out << (ok ? "RXD  (sent to all, no reply expected)" : "RXD  X X X X") << Qt::endl;
+    if (!ok) {
+        m_err << "tarn-send: " << m_current->word << ": "
+              << (m_reply.isEmpty() ? "no reply" : "incomplete reply") << " within "
+              << m_plan.timeout.count() << " ms" << Qt::endl;
+        m_exitCode = kReplyMissing;
     }
     sendNext();
 }
@@ -123,10 +120,19 @@ void Sender::printReply(bool complete)
         m_out << "STATUS" << *status << Qt::endl;
 }
 
+void Sender::printRecord(bool ok, bool complete)
+{
+    m_out << jsonLine(
+                 exchangeRecord({m_current->word, m_current->code, m_frame, m_reply, ok, complete}))
+          << Qt::endl;
+}
+
 void Sender::portFailed(const QString &description)
 {
     if (!m_running)
         return;
+    if (m_plan.json)
+        m_out << jsonLine(failureRecord(description)) << Qt::endl;
     m_err << "tarn-send: " << description << Qt::endl;
     finish(kPortFailed);
 }

@@ -26,6 +26,7 @@ struct SendPlan
     QString settings = QStringLiteral("19200,N,8,1");
     milliseconds timeout{500};
     std::vector<Job> jobs;
+    bool json = false; // one JSON object per command instead of the monitor lines
 
     bool broadcast() const { return prefix == "AFFF"; }
 };
@@ -34,7 +35,7 @@ struct SendPlan
 // frame, writes it, and waits for the reply until it is complete or the reply time-out
 // fires. A query's reply is complete once a carriage return has come, an action's once its
 // acknowledgement has come. Prints every frame and reply in the monitor rendering, and the
-// STATUS text of a query's reply.
+// STATUS text of a query's reply; or, for a JSON plan, one object per command (record.h).
 //
 // A command that meets silence or an incomplete reply by the time-out is reported on the
 // error stream, and the next one is sent all the same. Frames to every projector ("AFFF")
@@ -72,6 +73,7 @@ private:
     void timedOut();
     bool replyComplete() const;
     void printReply(bool complete);
+    void printRecord(bool ok, bool complete);
     void portFailed(const QString &description);
     void finish(int exitCode);
 
@@ -82,6 +84,7 @@ private:
     SendPlan m_plan;
     std::size_t m_next = 0;
     const Job *m_current = nullptr; // the command awaiting its reply
+    QByteArray m_frame;             // its frame
     QByteArray m_reply;
     bool m_running = false;
     int m_exitCode = kAllAnswered;

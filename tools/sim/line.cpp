@@ -4,12 +4,12 @@
 
 namespace tarn::sim {
 
-Line::Line(int projectors, Timing timing)
+Line::Line(int projectors, Timing timing, Conditions conditions)
 {
     const int count = std::clamp(projectors, 1, kMaxProjectors);
     m_projectors.reserve(count);
     for (int number = 1; number <= count; ++number)
-        m_projectors.emplace_back(number, timing);
+        m_projectors.emplace_back(number, timing, conditions);
 }
 
 std::vector<Line::Exchange> Line::receive(QByteArrayView bytes, milliseconds now)

@@ -26,7 +26,7 @@ public:
         std::optional<QByteArray> reply;
     };
 
-    Line(int projectors, Timing timing);
+    Line(int projectors, Timing timing, Conditions conditions = {});
 
     std::vector<Exchange> receive(QByteArrayView bytes, milliseconds now);
     // Starts a new byte stream (a new client): a half-received frame is forgotten.

@@ -85,7 +85,7 @@ public:
     using Writer = std::function<void(const QByteArray &)>;
 
     Simulator(const Options &options, Writer writer)
-        : m_line(options.projectors, options.timing),
+        : m_line(options.projectors, options.timing, options.conditions),
           m_transmitter(options.faults,
                         options.seed.value_or(QRandomGenerator::global()->generate())),
           m_write(std::move(writer))

@@ -45,6 +45,16 @@ const std::vector<Option> &table()
          [](Options &o, qint64 v) {
              o.timing.hour = ms(v);
          }},
+        {"temperature-error", nullptr, "report a temperature abnormality in every status reply", 0,
+         0,
+         [](Options &o, qint64) {
+             o.conditions.temperatureError = true;
+         }},
+        {"power-save", nullptr, "rest in power save (status 04, cooling 24) instead of standby", 0,
+         0,
+         [](Options &o, qint64) {
+             o.conditions.powerSave = true;
+         }},
         {"tcp", "PORT", "serve on 127.0.0.1:PORT instead of a pseudo-terminal (0: any free port)",
          0, 65535,
          [](Options &o, qint64 v) {

@@ -15,6 +15,7 @@ struct Options
 {
     int projectors = 4;
     Timing timing;
+    Conditions conditions;
     Faults faults;
     std::optional<int> floodBaud;
     std::optional<quint16> tcpPort;

@@ -53,7 +53,9 @@ double wobble(milliseconds now, int period)
 
 } // namespace
 
-Projector::Projector(int number, Timing timing) : m_number(number), m_timing(timing) {}
+Projector::Projector(int number, Timing timing, Conditions conditions)
+    : m_number(number), m_timing(timing), m_conditions(conditions)
+{}
 
 std::optional<QByteArray> Projector::handle(QByteArrayView code, milliseconds now)
 {
@@ -174,19 +176,26 @@ milliseconds Projector::burnt(milliseconds now) const
     return burning() ? m_burnt + std::max(now - m_since, milliseconds{0}) : m_burnt;
 }
 
+// The state bits of the status reply, with the temperature flag when it is set up so.
 QByteArray Projector::powerReply() const
 {
+    int bits = 0x00; // on
     switch (m_power) {
     case Power::Standby:
-        return "80";
+        bits = m_conditions.powerSave ? 0x04 : 0x80;
+        break;
     case Power::CountDown:
-        return "40";
+        bits = 0x40;
+        break;
     case Power::On:
-        return "00";
+        break;
     case Power::CoolingDown:
-        return "20";
+        bits = m_conditions.powerSave ? 0x24 : 0x20;
+        break;
     }
-    return {};
+    if (m_conditions.temperatureError)
+        bits |= 0x08;
+    return hexDigit(bits >> 4) + hexDigit(bits);
 }
 
 QByteArray Projector::muteReply() const

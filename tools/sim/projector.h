@@ -17,6 +17,13 @@ struct Timing
     milliseconds hour{10000};    // burning time that counts as one lamp hour
 };
 
+// How a simulated projector is set up to report its power state.
+struct Conditions
+{
+    bool temperatureError = false; // every status reply carries the temperature flag
+    bool powerSave = false;        // it rests in power save instead of standby
+};
+
 // One projector on the line. It changes only through the codes it is given and the passing
 // of time; "now" is passed in by the caller, so the model runs on any clock.
 class Projector
@@ -32,7 +39,7 @@ public:
 
     static constexpr char kAck = 6;
 
-    Projector(int number, Timing timing);
+    Projector(int number, Timing timing, Conditions conditions = {});
 
     // Acts on a three-character code and returns the reply the projector sends back: ACK for
     // an action code, the data and a carriage return for a known query, nothing otherwise.
@@ -63,6 +70,7 @@ private:
 
     int m_number;
     Timing m_timing;
+    Conditions m_conditions;
     Power m_power = Power::Standby;
     milliseconds m_since{0}; // when the current power state began
     milliseconds m_burnt{0}; // burning time before m_since

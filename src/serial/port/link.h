@@ -25,6 +25,12 @@ public:
     virtual QString name() const = 0;
 
     virtual Outcome open(const LineSettings &line, const CommControl::FixedSetup &setup) = 0;
+    // Opens without waiting for the far end; openFinished() follows, possibly before this
+    // returns. A device opens at once.
+    virtual void beginOpen(const LineSettings &line, const CommControl::FixedSetup &setup)
+    {
+        emit openFinished(open(line, setup));
+    }
     // Closing a closed link does nothing.
     virtual void close() = 0;
     virtual Outcome apply(const LineSettings &line) = 0;
@@ -64,6 +70,8 @@ protected:
     }
 
 signals:
+    // The end of beginOpen(); not emitted when close() comes first.
+    void openFinished(const tarn::Outcome &outcome);
     // Bytes have arrived.
     void arrived();
     // The line failed on its own; the link must be closed. May be emitted more than

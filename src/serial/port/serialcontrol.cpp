@@ -51,7 +51,7 @@ int SerialControl::commPort() const
 
 Outcome SerialControl::setCommPort(int number)
 {
-    if (m_open) {
+    if (m_open || m_opening) {
         return Outcome::failure(
             QStringLiteral("Cannot change the port number of %1 while it is open")
                 .arg(deviceName()));
@@ -95,13 +95,13 @@ bool SerialControl::portOpen() const
 Outcome SerialControl::setPortOpen(bool open)
 {
     if (!open) {
-        if (m_open) {
-            m_open = false;
+        if (m_open || m_opening) {
+            m_open = m_opening = false;
             m_link->close();
         }
         return {};
     }
-    if (m_open) {
+    if (m_open || m_opening) {
         return Outcome::failure(
             QStringLiteral("Cannot open %1: the port is already open").arg(deviceName()));
     }
@@ -111,6 +111,32 @@ Outcome SerialControl::setPortOpen(bool open)
         return r;
     m_open = true;
     return {};
+}
+
+void SerialControl::beginOpen()
+{
+    if (m_open || m_opening) {
+        emit openFailed(
+            QStringLiteral("Cannot open %1: the port is already open").arg(deviceName()));
+        return;
+    }
+    Link &link = linkFor(deviceForPort(m_number));
+    ++m_session;
+    m_opening = true;
+    link.beginOpen(m_line, m_setup);
+}
+
+void SerialControl::onOpenFinished(const Outcome &outcome)
+{
+    if (!m_opening)
+        return;
+    m_opening = false;
+    if (!outcome) {
+        emit openFailed(outcome.description());
+        return;
+    }
+    m_open = true;
+    emit opened();
 }
 
 Outcome SerialControl::output(const QByteArray &data)
@@ -164,6 +190,7 @@ Link &SerialControl::linkFor(const QString &device)
         m_link = new TcpLink(device, this);
     else
         m_link = new SerialLink(device, this);
+    connect(m_link, &Link::openFinished, this, &SerialControl::onOpenFinished);
     connect(m_link, &Link::arrived, this, &SerialControl::onArrived);
     connect(m_link, &Link::lost, this, &SerialControl::onLost);
     return *m_link;

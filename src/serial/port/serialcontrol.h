@@ -29,6 +29,7 @@ public:
     Outcome setSettings(const QString &settings) override;
     bool portOpen() const override;
     Outcome setPortOpen(bool open) override;
+    void beginOpen() override;
     Outcome output(const QByteArray &data) override;
     QByteArray input() override;
     int commEvent() const override;
@@ -36,6 +37,7 @@ public:
 
 private:
     Link &linkFor(const QString &device);
+    void onOpenFinished(const Outcome &outcome);
     void onArrived();
     void onLost(const QString &description);
 
@@ -45,7 +47,8 @@ private:
     QString m_settings = QStringLiteral("9600,N,8,1");
     LineSettings m_line;
     bool m_open = false;
-    quint64 m_session = 0; // counts openings, so that a late loss report finds its own
+    bool m_opening = false; // between beginOpen() and its end
+    quint64 m_session = 0;  // counts openings, so that a late loss report finds its own
     int m_event = 0;
 };
 

@@ -7,6 +7,11 @@ namespace tarn {
 TcpLink::TcpLink(QString address, QObject *parent)
     : Link(parent), m_address(std::move(address)), m_socket(this)
 {
+    m_connectTimeout.setSingleShot(true);
+    m_connectTimeout.setTimerType(Qt::PreciseTimer);
+    connect(&m_connectTimeout, &QTimer::timeout, this,
+            [this] { finishInBackground(cannotOpen(connectFailure())); });
+    connect(&m_socket, &QTcpSocket::connected, this, &TcpLink::onConnected);
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpLink::arrived);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpLink::onError);
     connect(&m_socket, &QTcpSocket::disconnected, this,
@@ -21,22 +26,13 @@ TcpLink::TcpLink(QString address, QObject *parent)
 // first, in the resolver's own time (a numeric address skips that).
 Outcome TcpLink::open(const LineSettings &, const CommControl::FixedSetup &setup)
 {
-    close();
-    const QUrl url(m_address, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || url.port() <= 0 || !url.path().isEmpty() ||
-        url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
-        return cannotOpen(QStringLiteral("the address must read tcp://HOST:PORT"));
-
-    m_socket.setReadBufferSize(setup.inBufferSize);
-    m_connecting = true;
-    m_socket.connectToHost(url.host(), quint16(url.port()));
+    if (auto started = startConnecting(setup); !started)
+        return started;
+    m_opening = Opening::Waiting;
     const bool connected = m_socket.waitForConnected(int(kConnectTimeout.count()));
-    m_connecting = false;
+    m_opening = Opening::None;
     if (!connected) {
-        const QString reason =
-            m_socket.error() == QAbstractSocket::SocketTimeoutError
-                ? QStringLiteral("no answer within %1 s").arg(kConnectTimeout.count() / 1000.0)
-                : m_socket.errorString();
+        const QString reason = connectFailure();
         m_socket.abort();
         return cannotOpen(reason);
     }
@@ -44,8 +40,54 @@ Outcome TcpLink::open(const LineSettings &, const CommControl::FixedSetup &setup
     return {};
 }
 
+// The same connection, reported by openFinished() while the event loop goes on; the
+// connection has kConnectTimeout to be made.
+void TcpLink::beginOpen(const LineSettings &, const CommControl::FixedSetup &setup)
+{
+    if (auto started = startConnecting(setup); !started) {
+        emit openFinished(started);
+        return;
+    }
+    m_opening = Opening::InBackground;
+    m_connectTimeout.start(kConnectTimeout);
+}
+
+Outcome TcpLink::startConnecting(const CommControl::FixedSetup &setup)
+{
+    close();
+    const QUrl url(m_address, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || url.port() <= 0 || !url.path().isEmpty() ||
+        url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
+        return cannotOpen(QStringLiteral("the address must read tcp://HOST:PORT"));
+
+    m_socket.setReadBufferSize(setup.inBufferSize);
+    m_socket.connectToHost(url.host(), quint16(url.port()));
+    return {};
+}
+
+QString TcpLink::connectFailure() const
+{
+    return m_socket.error() == QAbstractSocket::SocketTimeoutError ||
+                   m_socket.state() != QAbstractSocket::UnconnectedState
+               ? QStringLiteral("no answer within %1 s").arg(kConnectTimeout.count() / 1000.0)
+               : m_socket.errorString();
+}
+
+void TcpLink::finishInBackground(const Outcome &outcome)
+{
+    if (m_opening != Opening::InBackground)
+        return;
+    m_opening = Opening::None;
+    m_connectTimeout.stop();
+    if (!outcome)
+        m_socket.abort();
+    emit openFinished(outcome);
+}
+
 void TcpLink::close()
 {
+    m_opening = Opening::None;
+    m_connectTimeout.stop();
     if (m_socket.state() == QAbstractSocket::UnconnectedState)
         return;
     m_socket.flush(); // what is queued goes to the system, which sends it before closing
@@ -62,10 +104,20 @@ QByteArray TcpLink::read(qint64 maxSize)
     return readFrom(m_socket, maxSize);
 }
 
+void TcpLink::onConnected()
+{
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    finishInBackground({});
+}
+
 void TcpLink::onError(QAbstractSocket::SocketError error)
 {
-    if (m_connecting)
-        return; // opening reports its own failure
+    if (m_opening == Opening::Waiting)
+        return; // open() reports its own failure
+    if (m_opening == Opening::InBackground) {
+        finishInBackground(cannotOpen(m_socket.errorString()));
+        return;
+    }
     reportLost(error == QAbstractSocket::RemoteHostClosedError
                    ? QStringLiteral("the remote host closed the connection")
                    : m_socket.errorString());

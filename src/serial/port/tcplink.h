@@ -3,6 +3,7 @@
 #include "link.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 #include <chrono>
 
 namespace tarn {
@@ -20,6 +21,7 @@ public:
 
     QString name() const override { return m_address; }
     Outcome open(const LineSettings &line, const CommControl::FixedSetup &setup) override;
+    void beginOpen(const LineSettings &line, const CommControl::FixedSetup &setup) override;
     void close() override;
     Outcome apply(const LineSettings &) override { return {}; }
     qint64 waiting() override { return m_socket.bytesToWrite(); }
@@ -28,11 +30,23 @@ public:
     QByteArray read(qint64 maxSize) override;
 
 private:
+    enum class Opening
+    {
+        None,
+        Waiting,      // open() waits for the connection
+        InBackground, // beginOpen() reports it
+    };
+
+    Outcome startConnecting(const CommControl::FixedSetup &setup);
+    QString connectFailure() const;
+    void finishInBackground(const Outcome &outcome);
+    void onConnected();
     void onError(QAbstractSocket::SocketError error);
 
     QString m_address;
     QTcpSocket m_socket;
-    bool m_connecting = false;
+    QTimer m_connectTimeout;
+    Opening m_opening = Opening::None;
 };
 
 } // namespace tarn

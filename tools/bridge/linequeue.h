@@ -1,0 +1,111 @@
+#pragma once
+
+#include "linekeeper.h"
+#include "lineservice.h"
+#include "rawclient.h"
+#include "shortmemory.h"
+
+#include <QObject>
+#include <deque>
+#include <optional>
+
+namespace tarn {
+class CommControl;
+}
+
+namespace tarn::bridge {
+
+// The serial line shared by every client of the gateway, on one serial control.
+//
+// A transaction is one request's frames, each followed by its reply: an action's ends at
+// its acknowledgement, a query's at its carriage return, either at kReplyTimeout. Nothing
+// answers a broadcast: its result is Ok once its last frame is out, and the line stays
+// quiet for kReplyTimeout after each of its frames, as after any frame, so that the
+// projectors act before the next one.
+//
+// An address that let a reply time out is Silenced for kSilence without touching the line.
+// A query's reply is reused for kReuse; an action to an address (from anyone, the raw
+// client too) drops that address's reused replies, and an action to every projector or
+// to the unaddressed one drops them all. Both are checked when a request's turn comes, so
+// that every answer reflects the requests before it.
+//
+// The raw client's frames go out ahead of every request as soon as the line is free. Its
+// transaction ends at an acknowledgement or a carriage return, after kRawQuiet with
+// nothing back, or at kReplyTimeout once something came. Whatever arrives outside a
+// transaction goes to the raw client: a late reply is shown, not lost.
+//
+// A lost line answers every request LineDown at once, and new ones too until the line is
+// back; the raw client's frames are dropped meanwhile.
+class LineQueue final : public QObject, public LineService
+{
+    Q_OBJECT
+public:
+    static constexpr milliseconds kReplyTimeout{500};
+    static constexpr milliseconds kSilence{5000};
+    static constexpr milliseconds kReuse{1000};
+    static constexpr milliseconds kRawQuiet{100};
+    static constexpr milliseconds kReopen = LineKeeper::kRetry;
+    // A reply longer than this without its end is garbled: the request fails at once.
+    static constexpr qsizetype kReplyLimit = 256;
+    static constexpr std::size_t kMemoryEntries = 64;
+
+    LineQueue(CommControl &port, TimerFactory &timers, QObject *parent = nullptr);
+    ~LineQueue() override;
+
+    // Opens the line (port 1 of the serial control) with these settings: "19200,N,8,1".
+    void start(const QString &settings);
+
+    void submit(const void *owner, const LineRequest &request, LineCallback done) override;
+    void cancel(const void *owner) override;
+    bool lineUp() const override { return m_keeper.up(); }
+    bool attachRaw(Stream &stream) override { return m_raw.attach(stream); }
+
+signals:
+    // Each change between up and down, once, for the log.
+    void lineStateChanged(bool up, const QString &description);
+    // The raw client was closed for breaking a bound.
+    void rawClientRefused(const QString &description);
+
+private:
+    struct Waiting
+    {
+        const void *owner;
+        LineRequest request;
+        LineCallback done; // empty once answered or cancelled
+    };
+    enum class Turn
+    {
+        None,
+        Request,
+        Raw,
+    };
+
+    void pump();
+    bool answerWithoutLine(Waiting &waiting);
+    void sendCode();
+    void sendRaw(const QByteArray &frame);
+    bool write(const QByteArray &frame);
+    void onComm();
+    void takeReply(const QByteArray &bytes);
+    void onDeadline();
+    void finish(const LineResult &result);
+    void onLineChanged(bool up, const QString &description);
+    void onRawFrame();
+    void forgetAnswers(QByteArrayView prefix);
+
+    CommControl &m_port;
+    LineKeeper m_keeper;
+    RawClient m_raw;
+    ShortMemory m_silenced; // address prefixes
+    ShortMemory m_answers;  // prefix + code: the reply
+    std::unique_ptr<Timer> m_deadline;
+    std::deque<Waiting> m_queue;
+    Turn m_turn = Turn::None;
+    std::optional<Waiting> m_current; // the request on the line
+    qsizetype m_code = 0;             // which of its codes
+    QList<QByteArray> m_replies;
+    QByteArray m_reply;
+    bool m_rawAnswered = false; // something came back for the raw frame
+};
+
+} // namespace tarn::bridge

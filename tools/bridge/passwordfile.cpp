@@ -1,0 +1,35 @@
+#include "passwordfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace tarn::bridge {
+
+std::variant<QByteArray, QString> readPasswordFile(const QString &path)
+{
+    const QString refused = QStringLiteral("password file %1: ").arg(path);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return refused + QStringLiteral("not a regular file");
+    if (info.permissions() & QFileDevice::ReadOther)
+        return refused + QStringLiteral("every user may read it; let only its owner and group "
+                                        "read it (chmod 640)");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refused + file.errorString();
+    // Room for the longest password and a CR LF, and one byte to tell a longer file.
+    QByteArray content = file.read(kMaxPassword + 3);
+    if (content.endsWith('\n'))
+        content.chop(content.endsWith("\r\n") ? 2 : 1);
+    if (content.isEmpty())
+        return refused + QStringLiteral("empty");
+    if (content.size() > kMaxPassword || content.contains('\n'))
+        return refused + QStringLiteral("holds more than one password of at most %1 characters")
+                             .arg(kMaxPassword);
+    if (!std::ranges::all_of(content, [](char c) { return c >= ' ' && c <= '~'; }))
+        return refused + QStringLiteral("holds a character other than printable ASCII");
+    return content;
+}
+
+} // namespace tarn::bridge
