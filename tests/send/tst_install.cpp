@@ -33,6 +33,7 @@ const QStringList kInstalled = {
     "bin/tarn-panel",
     "bin/tarn-sim",
     "bin/tarn-send",
+    "bin/tarn-bridge",
     "share/applications/tarn-panel.desktop",
     "share/icons/hicolor/scalable/apps/tarn-panel.svg",
     "share/man/man1/tarn-panel.1.gz",
