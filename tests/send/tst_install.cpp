@@ -11,11 +11,15 @@ namespace {
 const QStringList kInstalled = {"bin/tarn-panel",
                                 "bin/tarn-sim",
                                 "bin/tarn-send",
+                                "bin/tarn-bridge",
                                 "share/applications/tarn-panel.desktop",
                                 "share/icons/hicolor/scalable/apps/tarn-panel.svg",
                                 "share/man/man1/tarn-panel.1.gz",
                                 "share/man/man1/tarn-sim.1.gz",
-                                "share/man/man1/tarn-send.1.gz"};
+                                "share/man/man1/tarn-send.1.gz",
+                                "share/man/man1/tarn-bridge.1.gz",
+                                "share/metainfo/org.tarn_panel.panel.metainfo.xml",
+                                "lib/systemd/system/tarn-bridge@.service"};
 
 // The merged output of a program that has to end with status 0.
 QString run(const QString &program, const QStringList &arguments, const QString &destDir = {})
@@ -50,10 +54,13 @@ private slots:
             QCOMPARE(file.isExecutable(), path.startsWith(u"bin/"));
         }
         QVERIFY(run(root.filePath("usr/bin/tarn-send"), {"--help"}).contains(u"lens-shift-up"));
+        const QString metainfo = root.filePath("usr/" + kInstalled.filter(u"metainfo")[0]);
+        const QString valid = run("appstreamcli", {"validate", "--no-net", metainfo});
+        QVERIFY2(!valid.startsWith(u"FAILED"), qPrintable(valid));
         const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
         for (const QString &page : kInstalled.filter(u"/man1/")) {
             const QString warnings =
-                run("sh", {"-c", "gzip -dc \"$1\" | \"$2\" -man -Tutf8 -ww -z 2>&1", "sh",
+                run("sh", {"-c", "gzip -dc \"$1\" | \"$2\" -t -man -Tutf8 -ww -z 2>&1", "sh",
                            root.filePath("usr/" + page), groff});
             QVERIFY2(groff.isEmpty() || warnings.isEmpty(), qPrintable(page + warnings));
         }
@@ -73,6 +80,9 @@ private slots:
         for (const QString &path : kInstalled)
             QVERIFY2(contents.contains(" ./usr/" + path + "\n"), qPrintable(path));
         QVERIFY2(!contents.contains(u"tst_"), "a test program went into the package");
+        const QString lint =
+            run("lintian", {"--fail-on", "error,warning", out.filePath(debs.first())});
+        QVERIFY2(!lint.startsWith(u"FAILED"), qPrintable(lint));
         const QString depends = run(dpkgDeb, {"--field", out.filePath(debs.first()), "Depends"});
         for (const char *package :
              {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6serialport6", "libqt6network6"})
