@@ -126,8 +126,8 @@ private slots:
         for (QTcpSocket &socket : crowd)
             socket.connectToHost(QHostAddress::LocalHost, port("PJLink"));
         QVERIFY(waitFor([&] { return flood.state() == QTcpSocket::UnconnectedState; }, 20s));
-        QVERIFY(waitFor([&] { return m_log.contains("cut off: it leaves its answers unread"); },
-                        20s));
+        QVERIFY(
+            waitFor([&] { return m_log.contains("cut off: it leaves its answers unread"); }, 20s));
         QVERIFY(QRegularExpression("^%1POWR=[0-3]$").match(client.ask("%1POWR ?")).hasMatch());
     }
 
