@@ -25,11 +25,12 @@ int run(const send::Options &options, QTextStream &out, QTextStream &err)
     QtTimerFactory timers;
     send::Sender sender(port, timers, out, err);
     send::Rounds rounds(sender, timers);
-    QObject::connect(&rounds, &send::Rounds::finished, qApp, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
+    QObject::connect(&rounds, &send::Rounds::finished, QCoreApplication::instance(),
+                     &QCoreApplication::exit, Qt::QueuedConnection);
     StopSignals stop;
     if (options.watch && stop.install())
-        QObject::connect(&stop, &StopSignals::received, qApp, [] { QCoreApplication::exit(0); });
+        QObject::connect(&stop, &StopSignals::received, QCoreApplication::instance(),
+                         [] { QCoreApplication::exit(0); });
     rounds.start(options.plan, options.watch.value_or(milliseconds::zero()),
                  options.watch ? options.count : 1);
     return QCoreApplication::exec();
