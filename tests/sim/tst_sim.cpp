@@ -62,7 +62,6 @@ private slots:
         const auto row = [](const char *name, const char *steps, const char *reply) {
             QTest::newRow(name) << QString(steps) << QString(reply);
         };
-        row("power: standby", "0 CR0", "80\r");
         row("power: counting down", "0 C00, 2999 CR0", "40\r");
         row("power: on after warm-up", "0 C00, 3000 CR0", "00\r");
         row("power: cooling down", "0 C00, 4000 C01, 6999 CR0", "20\r");
