@@ -90,7 +90,6 @@ private slots:
         row("after start", {}, 322, show, {});
         row("J", {"J"}, 322, show, {});
         row("Ctrl+Shift+J", {"Ctrl+Shift+J"}, 322, show, {});
-        row("Ctrl+Alt+J", {"Ctrl+Alt+J"}, 322, show, {});
         row("Ctrl+J", {"Ctrl+J"}, 455, "CLOSE", all);
         row("then compact", {"Ctrl+J", "toggle"}, 322, show, {});
         row("then data", {"Ctrl+J", "toggle", "toggle"}, 418, hide,
