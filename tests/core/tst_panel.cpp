@@ -136,7 +136,6 @@ private slots:
         row("→ after CURSOL, buttons without a setting",
             {"Command43", "Command24", "Command30", "Command14", "Command3", "Command44"},
             "Command8", "C3A\r", {30, 50, 75});
-        row("↓ after D.Zoom +", {"+Command48", "-Command48"}, "Command7", "C3D\r", {5, 5, 5});
         row("→ after CURSOL, D.Zoom -", {"Command43", "+Command49", "-Command49"}, "Command8",
             "C3A\r", {5, 5, 5});
         row("→ after D.Zoom, VOL", {"+Command49", "-Command49", "+Command1", "-Command1"},

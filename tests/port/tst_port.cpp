@@ -154,8 +154,6 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::newRow("unset") << QString() << "/dev/ttyS1";
         QTest::newRow("a relative path") << "./link" << QDir::current().absoluteFilePath("link");
-        QTest::newRow("a bare name is left to the port") << "ttyUSB1"
-                                                         << "ttyUSB1";
         QTest::newRow("tcp in capitals is no path") << "TCP://host:4001"
                                                     << "TCP://host:4001";
     }

@@ -65,7 +65,8 @@ private slots:
         for (const char *row :
              {"power-on C00", "input-4 C08", "a-image C89", "lamp-select-1-4 C71", "setting-2 CRA",
               "vol-up C09", "zoom-down C46", "up C3C", "lens-shift-left C5F", "d-zoom-up C30",
-              "lamp-time CR3", "cursor C4F", "Power-ON C00", "C8F C8F", "CRZ CRZ"})
+              "lamp-time CR3", "setting CR4", "temp CR6", "l-mode CR7", "cursor C4F",
+              "Power-ON C00", "C8F C8F", "CRZ CRZ"})
             QTest::newRow(row) << QString(row).section(u' ', 0, 0) << QString(row).section(u' ', 1);
         for (const char *word : {"", "power", "power-on-", "vol-+", "input-5", "c00", "C0G", "C0",
                                  "C000", "CR", "CRa", "CR\r"})

@@ -1,5 +1,5 @@
-// The window: its layout by its properties and a few designed rows, its views, and how
-// its real controls reach the panel and show what the panel decides.
+// The window: its views, and how its real controls reach the panel and show what the panel
+// decides.
 #include "panelrig.h"
 #include "panelwindow.h"
 #include "traffic/rendering.h"
@@ -17,8 +17,6 @@ using namespace std::chrono_literals;
 namespace tarn {
 namespace {
 
-constexpr QRect kDesignArea(0, 0, 633, 455);           // 9495 x 6825 twips
-const QStringList kCovering = {"Frame8", "Command33"}; // the one overlap of the design
 // Below the compact view: the monitor, STATUS and the queries; the data view cuts the lowest.
 const QStringList kData = {"Frame9",    "Command44", "Command46", "Command54",
                            "Command45", "Command47", "Command55", "Frame12"};
@@ -64,59 +62,12 @@ class PanelWindowTest : public QObject
     Q_OBJECT
 
 private slots:
-    void controlsLieInTheirFramesAndOverlapNoSibling()
+    void theKeyboardReachesAHoldButtonButSendsNothing()
     {
         Rig rig;
-        const QList<QWidget *> controls = rig.controls();
-        QCOMPARE(controls.size(), 99);
-        for (QWidget *a : controls) {
-            QWidget *frame = a->parentWidget();
-            QVERIFY((frame == &rig.window ? kDesignArea : frame->rect()).contains(a->geometry()));
-            for (QWidget *b : controls) {
-                const QRect both = a->geometry() & b->geometry();
-                if (a != b && frame == b->parentWidget() &&
-                    !(kCovering.contains(a->objectName()) && kCovering.contains(b->objectName())))
-                    QVERIFY2(both.width() <= 1 || both.height() <= 1, // edges may share a pixel
-                             qPrintable(a->objectName() + " over " + b->objectName()));
-            }
-        }
-    }
-
-    void aFewControlsAsDesigned_data()
-    {
-        // Frame, caption, left, top, width, height in twips, back and fore colour, font.
-        QTest::addColumn<QString>("designed");
-        QTest::newRow("Label1") << "Frame1 POWER 240 240 1095 255 #c0c0c0 #c00000 IPAPGothic 9";
-        QTest::newRow("Command6") << "Form1 SELECT 1200 3000 855 375 #ff8000 #000000 IPAGothic 9";
-        QTest::newRow("Label22") << "Frame12  900 120 5295 300 #ffffff #ff0000 IPAPGothic 9 bold";
-        QTest::newRow("Command16")
-            << "Form1 END 8400 4320 975 375 #c0c0c0 #000000 IPAGothic 9 bold";
-    }
-
-    void aFewControlsAsDesigned()
-    {
-        QFETCH(QString, designed);
-        const QString name = QTest::currentDataTag();
-        Rig rig;
-        QWidget *w = rig.at(name);
-        const QRect g = w->geometry();
-        QStringList actual = {w->parentWidget()->objectName(), rig.text(name)};
-        for (int pixels : {g.x(), g.y(), g.width(), g.height()})
-            actual << QString::number(pixels * 15);
-        actual << w->palette().color(w->backgroundRole()).name()
-               << w->palette().color(w->foregroundRole()).name() << QFontInfo(w->font()).family()
-               << QString::number(w->font().pointSizeF()) << (w->font().bold() ? "bold" : "");
-        QCOMPARE(actual.join(u' ').trimmed(), designed);
-    }
-
-    void theKeyboardFollowsTheTabOrderButSendsNothing()
-    {
-        Rig rig;
-        rig.at("Command17")->setFocus(); // tab position 1
-        QStringList walked;
-        for (int i = 0; i < 4; ++i, walked << QApplication::focusWidget()->objectName())
-            QTest::keyClick(rig.handle(), Qt::Key_Tab);
-        QCOMPARE(walked, QStringList({"Command1", "Command2", "Command3", "Command5"}));
+        rig.at("Command3")->setFocus();
+        QTest::keyClick(rig.handle(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), rig.at("Command5"));
         QSignalSpy activated(static_cast<QPushButton *>(rig.at("Command5")), &QPushButton::clicked);
         QTest::keyClick(rig.handle(), Qt::Key_Space);
         QCOMPARE(activated.size(), 1); // the window's key watch lets every key through
@@ -139,7 +90,6 @@ private slots:
         row("after start", {}, 322, show, {});
         row("J", {"J"}, 322, show, {});
         row("Ctrl+Shift+J", {"Ctrl+Shift+J"}, 322, show, {});
-        row("Ctrl+Alt+J", {"Ctrl+Alt+J"}, 322, show, {});
         row("Ctrl+J", {"Ctrl+J"}, 455, "CLOSE", all);
         row("then compact", {"Ctrl+J", "toggle"}, 322, show, {});
         row("then data", {"Ctrl+J", "toggle", "toggle"}, 418, hide,
@@ -189,20 +139,10 @@ private slots:
         };
         row("STATUS for 001", {"Option5", "Command44", ">40\r"}, {"A001CR0\r"},
             {" A 0 0 1 C R 0 CR ", " 4 0 CR ", " Count down"});
-        row("MODE", {"Command45", ">2"}, {"CR1\r"}, {" C R 1 CR ", " 2 ", " Input mode 2"});
-        row("L-TIME", {"Command46", ">9"}, {"CR3\r"}, {" C R 3 CR ", " 9 ", " 9  Hour Use"});
-        row("SETTING", {"Command47", ">10"}, {"CR4\r"},
-            {" C R 4 CR ", " 1 0 ", " Top/Bottom reversal"});
-        row("TEMP", {"Command54", ">1"}, {"CR6\r"},
-            {" C R 6 CR ", " 1 ", "  S1= 1  C  ,   S2=  C"});
-        row("L-MODE", {"Command55", ">2E"}, {"CR7\r"},
-            {" C R 7 CR ", " 2 E ", " No2,3,4 ON  : 2 Lamp mode(2,3)"});
-        row("PC type", {"Command38", ">AB"}, {"CR9\r"}, {" C R 9 CR ", " A B ", " A B "});
         row("SETTING 2", {"Command12", ">01"}, {"CRA\r"},
             {" C R A CR ", " 0 1 ", " Video mute ON"});
         row("POWER ON for ALL", {"Option4", "Command17"}, {"AFFFC00\r"},
             {" A F F F C 0 0 CR ", "", ""});
-        row("4 for 003", {"Option7", "Command53"}, {"A003C08\r"}, {" A 0 0 3 C 0 8 CR ", "", ""});
         row("FREEZE OFF for SINGLE again", {"Option5", "Option3", "Command26"}, {"C44\r"},
             {" C 4 4 CR ", "", ""});
         row("DISPLAY CLEAR only sends", {"Command44", ">80", "Command3"}, {"CR0\r", "C1E\r"},
