@@ -158,18 +158,13 @@ private slots:
             "1 NoReply ");
         row("another address is heard", timedOut + "ask 2 A002 C00", "A001CR0\r|A002C00\r",
             "1 NoReply ");
-        row("the unaddressed one is heard", timedOut + "ask 2 - C00", "A001CR0\r|C00\r",
-            "1 NoReply ");
         const QByteArray asked = "ask 1 A001 CR0|00\r|";
         row("reused to the last moment", asked + "~999|ask 2 A001 CR0", "A001CR0\r",
             "1 Ok 00|2 Ok 00");
         row("asked again a second on", asked + "~1000|ask 2 A001 CR0", "A001CR0\r|A001CR0\r",
             "1 Ok 00");
-        row("another address", asked + "ask 2 A002 CR0", "A001CR0\r|A002CR0\r", "1 Ok 00");
         row("after an action to the address", asked + "ask 3 A001 C00|\x06|ask 2 A001 CR0",
             "A001CR0\r|A001C00\r|A001CR0\r", "1 Ok 00|3 Ok \x06");
-        row("after an action to another", asked + "ask 3 A002 C00|\x06|ask 2 A001 CR0",
-            "A001CR0\r|A002C00\r", "1 Ok 00|3 Ok \x06|2 Ok 00");
         row("after a broadcast action", asked + "ask 3 AFFF C00|ask 2 A001 CR0|~500",
             "A001CR0\r|AFFFC00\r|A001CR0\r", "1 Ok 00|3 Ok ");
         row("after the raw client's action", asked + "raw A001C01\r|\x06|ask 2 A001 CR0|~10",

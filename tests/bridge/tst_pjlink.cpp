@@ -81,7 +81,6 @@ private slots:
             "%1AVMT=ERR4");
         row("mutes: video", "%1AVMT ?", {"01"}, {"CRA"}, "%1AVMT=11");
         row("mutes: no signal", "%1AVMT ?", {"80"}, {"CRA"}, "%1AVMT=ERR3");
-        row("mutes: standby", "%1AVMT ?", {"FF"}, {"CRA"}, "%1AVMT=ERR3");
         row("errors: power", "%1ERST ?", {"10"}, {"CR0"}, "%1ERST=000002");
         row("lamps", "%1LAMP ?", {"01234", "1A"}, {"CR3", "CR7"},
             "%1LAMP=1234 0 1234 1 1234 0 1234 1");

@@ -1,6 +1,14 @@
 // The panel's logic on a fake port and a virtual clock: opening the port, the traffic
-// monitor as frames and replies come and go, and the hold-to-repeat buttons.
+// monitor as frames and replies come and go, the STATUS texts read from the rendering,
+// and the hold-to-repeat buttons; and the program's timers in real time. Started at 0
+// with 300 ms and touched at 200 ms, a timer ticks at 500 ms (600 ms for a new 400 ms
+// interval), never at 300 ms: looked at 380 ms, a slow machine can only delay ticks,
+// never fail a correct timer.
+#include "app/qttimer.h"
 #include "panelrig.h"
+#include "realtime.h"
+#include "replies/decoding.h"
+#include "traffic/rendering.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -11,7 +19,12 @@ using namespace std::chrono_literals;
 
 namespace {
 const QString kFull = QStringLiteral("Cannot write to /dev/fake1: the output buffer is full");
+const QString kUnchanged = QStringLiteral("<unchanged>");
 
+QString status(const QByteArray &frame, const QByteArray &reply)
+{
+    return decodeReply(renderMonitor(reply), frame, {}).value_or(kUnchanged);
+}
 } // namespace
 
 class PanelTest : public QObject
@@ -198,6 +211,102 @@ private slots:
         rig.port.setWritesFail(false);
         rig.advance(50ms);
         QCOMPARE(rig.port.frames, QByteArrayList({"C47\r", "A003C47\r"}));
+    }
+
+    void eachByteBecomesItsToken_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing") << QByteArray() << " ";
+        QTest::newRow("addressed frame") << QByteArray("AFFFC00\r") << " A F F F C 0 0 CR ";
+        QTest::newRow("ack alone") << QByteArray("\x06") << " &";
+        QTest::newRow("ack, cr, lf") << QByteArray("\x06\r\n") << " &CR LF ";
+        QTest::newRow("space doubles") << QByteArray("A b") << " A   b ";
+        QTest::newRow("edges of the printable") << QByteArray("\x1f z{") << " ?   z ? ";
+        QTest::newRow("other bytes") << QByteArray("\0\t~\x7f\x80\xff", 6) << " ? ? ? ? ? ? ";
+    }
+
+    void eachByteBecomesItsToken()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, expected);
+        QCOMPARE(renderMonitor(input), expected);
+    }
+
+    void repliesToTheLastSentQueryGiveTheirTexts_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char *name, const char *frame, const QByteArray &reply,
+                            const QString &text) {
+            QTest::newRow(name) << QByteArray(frame) << reply << text;
+        };
+
+        row("power on", "CR0\r", "00\r", " Power ON");
+        row("cooling", "CR0\r", "20\r", " Cooling down");
+        row("cooling for save", "CR0\r", "24\r", " Cooling down for power save");
+        row("one text, three keys: 08", "CR0\r", "08\r", " Temperature abnormality");
+        row("one text, three keys: 28", "CR0\r", "28\r", " Temperature abnormality");
+        row("one text, three keys: 88", "CR0\r", "88\r", " Temperature abnormality");
+        row("no cr needed", "CR0\r", "80", " Stand by");
+        row("half a reply", "CR0\r", "0", kUnchanged);
+        row("input mode: first char only", "CR1\r", "31\r", " Input mode 3");
+        row("input mode 5", "CR1\r", "5\r", kUnchanged);
+        row("top/bottom reversed", "CR4\r", "10\r", " Top/Bottom reversal");
+        row("both reversed", "CR4\r", "00\r", " Top/Bottom , Left/Right reversal");
+        row("mute: standby", "CRA\r", "FF\r", " Stand by");
+        row("mute: lower case", "CRA\r", "ff\r", kUnchanged);
+        row("mute: video", "CRA\r", "01\r", " Video mute ON");
+        row("mute: both", "CRA\r", "03\r", " Video & Audio mute ON");
+        row("no lamp", "CR7\r", "00\r", " All OFF : 4 Lamp mode");
+        row("lamps 1 and 3", "CR7\r", "05\r", " No1,3 ON  : 4 Lamp mode");
+        row("all lamps", "CR7\r", "0F\r", " All ON  : 4 Lamp mode");
+        row("lamps in mode 1", "CR7\r", "1A\r", " No2,4 ON  : 2 Lamp mode(1,4)");
+        row("lamps in mode 2", "CR7\r", "2E\r", " No2,3,4 ON  : 2 Lamp mode(2,3)");
+        row("lamps: lower case", "CR7\r", "1a\r", kUnchanged);
+        row("lamps: mode 3", "CR7\r", "3F\r", kUnchanged);
+        row("lamps: one char", "CR7\r", "1", kUnchanged);
+        row("hours: an ack is text", "CR3\r", "\x06", " & Hour Use");
+        row("hours: 19 chars", "CR3\r", "ABCDEFGHIJKLMNOPQRSTU\r",
+            " A B C D E F G H I J K L M N O P Q R S Hour Use");
+        row("temperatures", "CR6\r", "ABCDEFGHIJK\r", "  S1= A B C D E C  ,   S2=  H I J K C");
+        row("temperatures, 8 chars", "CR6\r", "12345678", "  S1= 1 2 3 4 5 C  ,   S2=  8  C");
+        row("action code", "C00\r", "00\r", kUnchanged);
+        row("query without cr", "CR0", "00\r", kUnchanged);
+        row("lower-case query", "cr0\r", "00\r", kUnchanged);
+    }
+
+    void repliesToTheLastSentQueryGiveTheirTexts()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, text);
+        QCOMPARE(status(frame, reply), text);
+    }
+
+    void aTimerTicksEachIntervalAndATouchRestartsItsCountdown_data()
+    {
+        QTest::addColumn<int>("newInterval"); // 0: enabled again instead
+        QTest::newRow("enabled again") << 0;
+        QTest::newRow("new interval") << 400;
+    }
+    void aTimerTicksEachIntervalAndATouchRestartsItsCountdown()
+    {
+        QFETCH(int, newInterval);
+        const auto timer = QtTimerFactory().createTimer();
+        int ticks = 0;
+        timer->setTickHandler([&] { ++ticks; });
+        timer->setInterval(300ms);
+        timer->setEnabled(true);
+        runFor(200ms);
+        if (ticks > 0)
+            QSKIP("the machine is too slow to tell");
+        newInterval ? timer->setInterval(std::chrono::milliseconds(newInterval))
+                    : timer->setEnabled(true);
+        runFor(180ms);
+        QCOMPARE(ticks, 0);
+        QVERIFY(waitFor([&] { return ticks >= 3; }, 10s));
     }
 };
 

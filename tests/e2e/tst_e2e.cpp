@@ -87,6 +87,30 @@ private slots:
             "Cannot open /nonexistent/com: No such file or directory", "");
         row("an unknown command ends with status 64 and sends nothing", "", "power-on power-onn",
             64, "", "unknown command 'power-onn'", "");
+        const auto status = [](const char *errors, const char *power, const char *reply,
+                               const char *text) {
+            return QStringLiteral(R"({"command":"status","errors":[%1],"frame":"CR0\r",)"
+                                  R"("keyLock":false,"ok":true,"power":"%2","reply":"%3\r",)"
+                                  R"("status":%4})"
+                                  "\n")
+                .arg(errors, power, reply, text);
+        };
+        const QString standby = status("", "standby", "80", R"(" Stand by")");
+        QTest::newRow("--json reads standby, then the count-down")
+            << words("--warmup 60000") << words("--json status power-on status") << 0
+            << standby +
+                   R"({"command":"power-on","frame":"C00\r","ok":true,"reply":"\u0006"})"
+                   "\n" +
+                   status("", "warming", "40", R"(" Count down")")
+            << "" << words("CR0\\r C00\\r CR0\\r");
+        QTest::newRow("--json: cooling to power save, too hot")
+            << words("--power-save --temperature-error --warmup 0 --cooldown 60000")
+            << words("--json power-on power-off status") << 0
+            << status(R"("temperature")", "cooling-to-power-save", "2C", "null") << ""
+            << words("C00\\r C01\\r CR0\\r");
+        QTest::newRow("--json --watch: two rounds")
+            << words("") << words("--json --watch 0.2 --count 2 status") << 0 << standby + standby
+            << "" << words("CR0\\r CR0\\r");
     }
     void tarnSendsCommandsReachTheSimulatorAndItsExitStatusTellsHowItWent()
     {

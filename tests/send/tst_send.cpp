@@ -79,12 +79,6 @@ private slots:
         QCOMPARE(QString::fromLatin1(resolveCommand(word).value_or(QByteArray())), code);
     }
 
-    void aNameCollapsesRunsOfOtherCharactersAndDropsWhatIsNotAscii()
-    {
-        QCOMPARE(commandName(u" A--b ", u"..C"), QStringLiteral("a-b-c"));
-        QCOMPARE(commandName(u"Ä", u"x"), QStringLiteral("x"));
-    }
-
     void theArgumentsMakeThePlanOrSayWhatIsWrong_data()
     {
         QTest::addColumn<QString>("arguments");

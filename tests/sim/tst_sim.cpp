@@ -195,22 +195,6 @@ private slots:
         QCOMPARE(described(got, bytewise), frames);
     }
 
-    void aRestartForgetsAHalfReceivedOrSpoiledFrame()
-    {
-        FrameParser parser;
-        parser.feed("C\x01");
-        parser.reset();
-        parser.feed("A00");
-        parser.reset();
-        QCOMPARE(described(parser.feed("CR0\r"), parser), QStringLiteral("CR0 / 0"));
-    }
-
-    void logLinesShowControlBytesEscaped()
-    {
-        QCOMPARE(escaped(QByteArray("A \\\r\n\x06\x7f\xff\0", 9)),
-                 QByteArray("A \\\\\\r\\n\\x06\\x7f\\xff\\x00"));
-    }
-
     void repliesGoOutInOrderShapedByTheFaults_data()
     {
         QTest::addColumn<QString>("faults");
@@ -250,54 +234,6 @@ private slots:
         QCOMPARE(got.join(u' '), writes);
         QCOMPARE(replies, (shape.silent ? QList<QByteArray>{} : QList<QByteArray>{"80\r", "\x06"}));
         QCOMPARE(transmitter.nextDue(), std::nullopt);
-    }
-
-    void noiseAddsOneToThreeStrayBytesOfEveryKindBeforeTheEnd()
-    {
-        Faults faults;
-        faults.noise = true;
-        QSet<int> kinds; // NUL, another control byte, DEL, a high byte
-        for (quint32 seed = 1; seed <= 200; ++seed) {
-            Transmitter transmitter(faults, seed);
-            transmitter.send("035.2  41.8\r", milliseconds{0});
-            const auto out = transmitter.take(milliseconds{0});
-            QCOMPARE(out.replies, QList<QByteArray>{out.bytes}); // logged as it went out
-            QByteArray reply;
-            for (const char c : out.bytes) {
-                const auto u = static_cast<unsigned char>(c);
-                if ((u >= 32 && u < 127) || c == '\r')
-                    reply += c;
-                else
-                    kinds.insert(u == 0 ? 0 : u < 32 ? 1 : u == 127 ? 2 : 3);
-            }
-            QCOMPARE(reply, "035.2  41.8\r");
-            QVERIFY(out.bytes.endsWith('\r') && out.bytes.size() > 12 && out.bytes.size() <= 15);
-        }
-        QCOMPARE(kinds.size(), 4);
-    }
-
-    void aFloodKeepsThePaceOfItsLine_data()
-    {
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<int>("span");
-        QTest::addColumn<int>("bytes");
-        QTest::newRow("19200 for a second") << 19200 << 1000 << 1920;
-        QTest::newRow("300 for two seconds") << 300 << 2000 << 60;
-        QTest::newRow("110 for 90 ms") << 110 << 90 << 0;
-    }
-    void aFloodKeepsThePaceOfItsLine()
-    {
-        QFETCH(int, baud);
-        QFETCH(int, span);
-        QFETCH(int, bytes);
-        Flood whole(baud, 5, milliseconds{1000});
-        QCOMPARE(whole.take(milliseconds{1000 + span}).size(), bytes);
-        Flood chunked(baud, 5, milliseconds{1000});
-        qsizetype total = 0;
-        for (int ms = 990; ms <= 1000 + span; ms += 10)
-            total += chunked.take(milliseconds{ms}).size();
-        QCOMPARE(total, bytes);
-        QCOMPARE(chunked.sent(), quint64(bytes));
     }
 
     void theCommandLineSetsTheOptionsOrSaysWhatIsWrong_data()
