@@ -4,6 +4,7 @@
 #include <QList>
 #include <QThread>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 namespace tarn::bench {
 namespace {
@@ -55,6 +56,18 @@ QString cpuModel(QByteArrayView cpuinfo)
 qint64 residentKb()
 {
     return statusField(readProcFile("/proc/self/status"), "VmRSS").value_or(-1);
+}
+
+// Fields 14 and 15 of /proc/PID/stat, user and system time in clock ticks. The command
+// name (field 2) is in parentheses and may hold spaces: counting starts after it.
+std::chrono::nanoseconds cpuTimeOf(qint64 pid)
+{
+    const QByteArray stat = readProcFile(qPrintable(QStringLiteral("/proc/%1/stat").arg(pid)));
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (stat.isEmpty() || fields.size() < 13)
+        return {};
+    const double ticks = fields[11].toDouble() + fields[12].toDouble();
+    return std::chrono::nanoseconds(qint64(ticks * 1e9 / double(::sysconf(_SC_CLK_TCK))));
 }
 
 QString loadAverage()

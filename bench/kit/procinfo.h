@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <chrono>
 #include <optional>
 
 namespace tarn::bench {
@@ -15,6 +16,10 @@ QString cpuModel(QByteArrayView cpuinfo);
 
 // The resident memory of this process in kB (VmRSS), or -1 when it cannot be read.
 qint64 residentKb();
+
+// The CPU time (user and system) another process has used so far, from /proc/PID/stat;
+// zero when it cannot be read. For this process, tarn::test::processCpuTime() serves.
+std::chrono::nanoseconds cpuTimeOf(qint64 pid);
 
 // "0.52 0.40 0.31" from /proc/loadavg.
 QString loadAverage();
