@@ -22,6 +22,9 @@ TcpStream::TcpStream(QTcpSocket *socket, Log log)
 {
     m_socket->setParent(this);
     m_socket->setReadBufferSize(kReadChunk);
+    // Answers go out at once: a client that sends several requests in one go would
+    // otherwise wait on delayed acknowledgements.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_linger.setSingleShot(true);
     m_linger.setTimerType(Qt::PreciseTimer);
     m_linger.setInterval(kLinger);
