@@ -85,7 +85,11 @@ private slots:
         QCOMPARE(client.ask("%1POWR ?"), "%1POWR=0");
         QCOMPARE(client.ask("%1POWR 1"), "%1POWR=OK");
         QCOMPARE(client.ask("%1POWR ?"), "%1POWR=3");
-        QVERIFY(waitFor([&] { return client.ask("%1POWR ?") == "%1POWR=1"; }, 15s));
+        // Asked in turn, never from inside another wait: answers stay in step with questions.
+        QByteArray power;
+        for (int i = 0; i < 150 && (power = client.ask("%1POWR ?")) != "%1POWR=1"; ++i)
+            runFor(100ms);
+        QCOMPARE(power, QByteArray("%1POWR=1"));
         QCOMPARE(client.ask("%1LAMP ?"), "%1LAMP=1200 1 1200 1 1200 1 1200 1");
         QCOMPARE(client.ask("%1AVMT 31"), "%1AVMT=OK");
         QCOMPARE(client.ask("%1AVMT ?"), "%1AVMT=31");
