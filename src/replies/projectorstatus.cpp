@@ -1,5 +1,7 @@
 #include "replies/projectorstatus.h"
 
+#include "traffic/hexdigit.h"
+
 #include <QJsonArray>
 #include <QJsonValue>
 #include <algorithm>
@@ -12,16 +14,6 @@ using namespace Qt::StringLiterals;
 
 constexpr char kAck = 6;
 constexpr char kCr = 13;
-
-// An upper-case hexadecimal digit's value, or -1.
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool isPrintable(char c)
 {

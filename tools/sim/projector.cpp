@@ -1,4 +1,5 @@
 #include "projector.h"
+#include "traffic/hexdigit.h"
 
 #include <algorithm>
 
@@ -29,15 +30,6 @@ constexpr int kMaxHours = 99999;
 constexpr int kFirstHours = 1200; // lamp hours of projector 1 when the simulator starts
 constexpr int kHoursStep = 345;   // so that each projector shows its own count
 constexpr char kPcType[] = "TSX4L20";
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 QByteArray hexDigit(int value)
 {
