@@ -236,6 +236,30 @@ private slots:
         QCOMPARE(transmitter.nextDue(), std::nullopt);
     }
 
+    void noiseAddsOneToThreeStrayBytesOfEveryKindBeforeTheEnd()
+    {
+        Faults faults;
+        faults.noise = true;
+        QSet<int> kinds; // NUL, another control byte, DEL, a high byte
+        for (quint32 seed = 1; seed <= 200; ++seed) {
+            Transmitter transmitter(faults, seed);
+            transmitter.send("035.2  41.8\r", milliseconds{0});
+            const auto out = transmitter.take(milliseconds{0});
+            QCOMPARE(out.replies, QList<QByteArray>{out.bytes}); // logged as it went out
+            QByteArray reply;
+            for (const char c : out.bytes) {
+                const auto u = static_cast<unsigned char>(c);
+                if ((u >= 32 && u < 127) || c == '\r')
+                    reply += c;
+                else
+                    kinds.insert(u == 0 ? 0 : u < 32 ? 1 : u == 127 ? 2 : 3);
+            }
+            QCOMPARE(reply, "035.2  41.8\r");
+            QVERIFY(out.bytes.endsWith('\r') && out.bytes.size() > 12 && out.bytes.size() <= 15);
+        }
+        QCOMPARE(kinds.size(), 4);
+    }
+
     void theCommandLineSetsTheOptionsOrSaysWhatIsWrong_data()
     {
         QTest::addColumn<QString>("arguments");
