@@ -8,6 +8,18 @@
 # out when it sets compile options of its own (the fuzzers do) or sets the property
 # TARN_NO_PCH. The Qt Test headers stay out of it: what QTEST_MAIN expands to depends on
 # the Qt modules each test links.
+#
+# For whoever adds a target:
+# - include what you use: the precompiled header hides a missing include, and a build with
+#   -DTARN_PCH=OFF (the tree clang-tidy reads) must still compile;
+# - put compile options in the top-level CMakeLists.txt, for every target; a folder's own
+#   add_compile_options() leaves its targets without the precompiled header;
+# - a definition that changes what Qt's headers declare (QT_NO_CAST_FROM_ASCII and the like)
+#   goes to every target or to none, or the target sets TARN_NO_PCH;
+# - a program only developers run gets EXCLUDE_FROM_ALL and a custom target or script that
+#   builds it (as the benchmarks and tarn-shots do), so make test does not build it;
+# - every source file of src/, tools/, bench/ and scripts/ belongs to a target, or the lint
+#   fails.
 
 set(TARN_PCH_HEADERS
     <QByteArray> <QCoreApplication> <QDir> <QFile> <QList> <QObject> <QPointer>
