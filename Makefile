@@ -21,7 +21,7 @@ JOBS    ?= $(shell nproc)
 export XDG_RUNTIME_DIR ?= /tmp/runtime-$(shell id -u)
 
 DEBS := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
-        fonts-ipafont-gothic xvfb xauth clang libclang-rt-14-dev clang-tidy clang-format \
+        fonts-ipafont-gothic xvfb xauth clang libclang-rt-14-dev clang-tidy-22 clang-format \
         dpkg-dev appstream lintian
 
 CTEST   := QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j$(JOBS)
@@ -46,16 +46,16 @@ deps:
 	fi
 
 # $(call configure,FOLDER,ENVIRONMENT,OPTIONS): configures FOLDER on first use, and again
-# when WERROR changed since.
+# when its options (WERROR among them) changed since.
 define configure
-	@grep -qx 'TARN_WARNINGS_AS_ERRORS:BOOL=$(WERROR)' $(1)/CMakeCache.txt 2>/dev/null && \
-	    [ -f $(1)/build.ninja ] || \
-	    $(2) cmake -S . -B $(1) -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	        -DTARN_WARNINGS_AS_ERRORS=$(WERROR) $(3)
+	@options='-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_WARNINGS_AS_ERRORS=$(WERROR) $(3)'; \
+	[ -f $(1)/build.ninja ] && [ "$$(cat $(1)/make-options 2>/dev/null)" = "$$options" ] || { \
+	    $(2) cmake -S . -B $(1) -G Ninja --log-level=WARNING $$options && \
+	    echo "$$options" > $(1)/make-options; }
 endef
 
 configure: deps
-	$(call configure,$(BUILD))
+	$(call configure,$(BUILD),,-DTARN_UNIT_TESTS=OFF)
 
 configure-san: deps
 	$(call configure,$(SAN),CC=clang CXX=clang++,-DTARN_FUZZ=ON)

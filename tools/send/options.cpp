@@ -142,7 +142,7 @@ std::variant<Options, QString> parseArguments(const QStringList &arguments)
             value = arguments[++i];
         else
             return QStringLiteral("--%1 needs a value").arg(name);
-        if (const QString problem = store(options, name, value); !problem.isEmpty())
+        if (QString problem = store(options, name, value); !problem.isEmpty())
             return problem;
     }
     if (!options.help && !options.version && options.plan.jobs.empty())
