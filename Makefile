@@ -7,7 +7,8 @@
 #   make package  the Debian package
 #
 # Three trees, each configured on first use:
-#   build       the programs as built for use (g++), where the suite runs last
+#   build       the programs as built for use (g++, -O2, line tables only), and the tests that
+#               run them (labelled e2e or install; tests/CMakeLists.txt), last
 #   build-san   clang with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer:
 #               the whole suite and the fuzzers
 #   build-lint  never built: the compile database clang-tidy reads, one entry per source file
@@ -23,6 +24,10 @@ export XDG_RUNTIME_DIR ?= /tmp/runtime-$(shell id -u)
 DEBS := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
         fonts-ipafont-gothic xvfb xauth clang libclang-rt-14-dev clang-tidy-22 clang-format \
         dpkg-dev appstream lintian
+
+# Line tables and function names are enough for a backtrace, at three quarters of the
+# build time of full debug information; a tree for the debugger is configured by hand.
+PLAIN_FLAGS := '-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG'
 
 CTEST   := QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j$(JOBS)
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
@@ -48,14 +53,14 @@ deps:
 # $(call configure,FOLDER,ENVIRONMENT,OPTIONS): configures FOLDER on first use, and again
 # when its options (WERROR among them) changed since.
 define configure
-	@options='-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_WARNINGS_AS_ERRORS=$(WERROR) $(3)'; \
-	[ -f $(1)/build.ninja ] && [ "$$(cat $(1)/make-options 2>/dev/null)" = "$$options" ] || { \
-	    $(2) cmake -S . -B $(1) -G Ninja --log-level=WARNING $$options && \
-	    echo "$$options" > $(1)/make-options; }
+	@set -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_WARNINGS_AS_ERRORS=$(WERROR) $(3); \
+	[ -f $(1)/build.ninja ] && printf '%s\n' "$$@" | cmp -s - $(1)/make-options || { \
+	    $(2) cmake -S . -B $(1) -G Ninja --log-level=WARNING "$$@" && \
+	    printf '%s\n' "$$@" > $(1)/make-options; }
 endef
 
 configure: deps
-	$(call configure,$(BUILD),,-DTARN_UNIT_TESTS=OFF)
+	$(call configure,$(BUILD),,-DTARN_UNIT_TESTS=OFF $(PLAIN_FLAGS))
 
 configure-san: deps
 	$(call configure,$(SAN),CC=clang CXX=clang++,-DTARN_FUZZ=ON)
