@@ -37,7 +37,7 @@ function(_tarn_add_pch_target name options)
   set(source ${CMAKE_BINARY_DIR}/tarn-pch.cpp)
   file(CONFIGURE OUTPUT ${source} CONTENT "// The precompiled header's own translation unit.\n")
   add_library(${name} OBJECT ${source})
-  set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON COMPILE_OPTIONS "${options}")
+  set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON AUTOMOC OFF COMPILE_OPTIONS "${options}")
   target_link_libraries(${name} PRIVATE Qt6::Core)
   foreach(module Gui Widgets Network)
     target_include_directories(${name} SYSTEM PRIVATE
