@@ -7,8 +7,9 @@
 #   make package  the Debian package
 #
 # Three trees, each configured on first use:
-#   build       the programs as built for use (g++, -O2, line tables only), and the tests that
-#               run them (labelled e2e or install; tests/CMakeLists.txt), last
+#   build       the programs as built for use (g++, -O2, line tables only) and the tests that
+#               run them, labelled e2e or install; the unit tests are targets to build by hand
+#               (tests/CMakeLists.txt)
 #   build-san   clang with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer:
 #               the whole suite and the fuzzers
 #   build-lint  never built: the compile database clang-tidy reads, one entry per source file
@@ -35,7 +36,7 @@ SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_r
            LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: deps configure build run test lint fuzz bench soak package clean \
-        configure-san configure-lint test-san
+        configure-san configure-lint build-san test-san
 
 # Installs the packages dpkg does not report installed, and only those: with everything in
 # place it prints nothing and calls neither apt-get nor sudo.
@@ -75,21 +76,23 @@ run: build
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
 	scripts/run-panel.sh $(BUILD)
 
-# Style and static checks, the short fuzz runs and the whole suite under the sanitizers,
-# side by side with the build of the programs as built for use; then the whole suite as
-# built, last, so that its summary closes the run. The compilers and clang-tidy run at a
-# lower priority, so that the sanitizer suite running beside them is not starved. Each of
-# the three prints its output whole when it ends.
+# The style and static checks and the builds of both trees side by side, at a lower
+# priority, each printing its output whole when it ends; then, with no compiler left to
+# compete with their real-time waits, the whole suite and the short fuzz runs under the
+# sanitizers, and last the tests of the programs as built for use.
 test: deps
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
-	@$(MAKE) --no-print-directory -j3 -O NICE="nice -n 10" lint test-san build
+	@$(MAKE) --no-print-directory -j3 -O NICE="nice -n 10" lint build-san build
+	cd $(SAN) && $(SAN_ENV) $(CTEST)
 	cd $(BUILD) && $(CTEST)
 
 lint: configure-lint
 	$(NICE) scripts/lint.sh $(LINTDB)
 
-test-san: configure-san
+build-san: configure-san
 	$(NICE) cmake --build $(SAN) -j$(JOBS)
+
+test-san: build-san
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
 	cd $(SAN) && $(SAN_ENV) $(CTEST)
 

@@ -14,12 +14,14 @@
 # For whoever adds a target:
 # - include what you use: the precompiled header hides a missing include, and a build with
 #   -DTARN_PCH=OFF (the tree clang-tidy reads) must still compile;
-# - put compile options in the top-level CMakeLists.txt, for every target, or in a folder
-#   for all of its targets; a target's own options leave it without a precompiled header;
+# - put compile options in the top-level CMakeLists.txt, for every target; options of a
+#   folder or a target of their own leave it without a precompiled header, unless three or
+#   more targets have the same (and then they get one of their own to compile);
 # - a definition that changes what Qt's headers declare (QT_NO_CAST_FROM_ASCII and the like)
 #   goes to every target or to none, or the target sets TARN_NO_PCH;
-# - a program only developers run gets EXCLUDE_FROM_ALL and a custom target or script that
-#   builds it (as the benchmarks and tarn-shots do), so make test does not build it;
+# - a program or library only developers use gets EXCLUDE_FROM_ALL and a custom target or
+#   script that builds it (as the benchmarks and tarn-shots do), so make test does not
+#   build it; a test is added with tarn_add_test and labelled (tests/CMakeLists.txt);
 # - every source file of src/, tools/, bench/ and scripts/ belongs to a target, or the lint
 #   fails.
 
