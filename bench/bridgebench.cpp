@@ -18,7 +18,7 @@
 #include "app/panel.h"
 #include "app/qttimer.h"
 #include "serialcontrol.h"
-#include "traffic/replyend.h"
+#include "traffic/linerules.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,14 +1,14 @@
 #include "traffic/rendering.h"
 
+#include "traffic/frame.h"
+
 #include <array>
 #include <string_view>
 
 namespace tarn {
 namespace {
 
-constexpr char kAck = 6;
 constexpr char kLf = 10;
-constexpr char kCr = 13;
 
 // One token per byte value, worked out once: the first rule that applies wins.
 struct TokenTable

@@ -1,12 +1,10 @@
 #include "linequeue.h"
 
 #include "serial/commcontrol.h"
-#include "traffic/replyend.h"
+#include "traffic/linerules.h"
 
 namespace tarn::bridge {
 namespace {
-constexpr char kCr = '\r';
-constexpr char kAck = 6;
 const QByteArray kEveryProjector = "AFFF";
 
 // The address prefix of a frame the raw client wrote: "A" and three characters, or none.
@@ -101,7 +99,7 @@ void LineQueue::sendCode()
     if (!isQuery(code))
         forgetAnswers(request.prefix);
     m_reply.clear();
-    transmit(request.prefix + code + kCr);
+    transmit(frameFor(request.prefix, code));
 }
 
 void LineQueue::sendRaw(const QByteArray &frame)

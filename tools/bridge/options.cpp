@@ -19,15 +19,6 @@ bool printable(QStringView text)
     return std::ranges::all_of(text, [](QChar c) { return c >= u' ' && c <= u'~'; });
 }
 
-// "single", "all" or "1" to "4", as the panel's PJ Select group names them.
-const PjSelectOption *selectFor(const QString &who)
-{
-    const QString caption = who.size() == 1 ? QStringLiteral("00") + who : who.toUpper();
-    if (who.toLower() != who || (who.size() == 1 && (who < u"1" || who > u"4")))
-        return nullptr;
-    return findRow(kPjSelectOptions, &PjSelectOption::caption, caption);
-}
-
 std::optional<Endpoint> parseEndpoint(const QString &text, const QHostAddress &fallback)
 {
     QString host;
@@ -57,12 +48,12 @@ std::variant<Listener, QString> parseListener(const QString &text)
 {
     const qsizetype equals = text.lastIndexOf(u'=');
     const auto endpoint = parseEndpoint(text.left(equals), QHostAddress(QHostAddress::AnyIPv4));
-    const QString who = text.mid(equals + 1);
-    const PjSelectOption *select = equals < 0 ? nullptr : selectFor(who);
+    const PjSelectOption *select = equals < 0 ? nullptr : addressForWord(text.mid(equals + 1));
     if (!endpoint || !select)
         return QStringLiteral("bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
                               "or all")
             .arg(text);
+    const QString who = addressWord(*select);
     QByteArray name = kProduct.toLatin1();
     if (who != u"single")
         name += ' ' + select->caption.toLatin1();
@@ -88,14 +79,14 @@ std::optional<QList<QByteArray>> parseInputs(const QString &text)
 QString applyName(const QString &text, QList<Listener> &listeners)
 {
     const qsizetype equals = text.indexOf(u'=');
-    const QString who = text.left(equals);
+    const PjSelectOption *select = equals < 0 ? nullptr : addressForWord(text.left(equals));
     const QString name = text.mid(equals + 1);
-    if (equals < 0 || !selectFor(who) || name.isEmpty() || name.size() > kMaxName ||
-        !printable(name))
+    if (!select || name.isEmpty() || name.size() > kMaxName || !printable(name))
         return QStringLiteral("bad --name '%1': use WHO=TEXT, TEXT being 1 to %2 printable "
                               "ASCII characters")
             .arg(text)
             .arg(kMaxName);
+    const QString who = addressWord(*select);
     bool used = false;
     for (Listener &listener : listeners) {
         if (listener.profile.who == who) {

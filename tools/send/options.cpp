@@ -47,19 +47,6 @@ std::optional<milliseconds> seconds(const QString &value)
     return milliseconds(ms);
 }
 
-// The words --address takes: "single" and "all", and the projector numbers with or without
-// their leading zeros, all from the panel's own "PJ Select" group.
-const PjSelectOption *addressFor(const QString &word)
-{
-    for (const PjSelectOption &pj : kPjSelectOptions) {
-        const QString caption = pj.caption.toString().toLower();
-        if (word == caption || (pj.prefix.size() == 4 && pj.prefix != "AFFF" &&
-                                word == QString::number(caption.toInt())))
-            return &pj;
-    }
-    return nullptr;
-}
-
 // Stores the value of one option; a text is the reason it is not usable.
 QString store(Options &options, QStringView option, const QString &value)
 {
@@ -73,7 +60,7 @@ QString store(Options &options, QStringView option, const QString &value)
             return QStringLiteral("bad speed '%1': use 19200 or 9600").arg(value);
         options.plan.settings = speed->settings.toString();
     } else if (option == u"address") {
-        const PjSelectOption *pj = addressFor(value.toLower());
+        const PjSelectOption *pj = addressForWord(value);
         if (!pj)
             return QStringLiteral("bad address '%1': use single, all or 1 to 4").arg(value);
         options.plan.prefix = pj->prefix.toByteArray();

@@ -2,15 +2,10 @@
 
 #include "record.h"
 #include "replies/decoding.h"
+#include "traffic/linerules.h"
 #include "traffic/rendering.h"
-#include "traffic/replyend.h"
 
 namespace tarn::send {
-namespace {
-
-constexpr char kCr = 13;
-
-} // namespace
 
 Sender::Sender(CommControl &port, TimerFactory &timers, QTextStream &out, QTextStream &err,
                QObject *parent)
@@ -54,7 +49,7 @@ void Sender::sendNext()
     m_port.input(); // whatever is left of earlier replies belongs to none of this command
     m_reply.clear();
 
-    m_frame = m_plan.prefix + m_current->code + kCr;
+    m_frame = frameFor(m_plan.prefix, m_current->code);
     if (const Outcome written = m_port.output(m_frame); !written) {
         portFailed(written.description());
         return;
