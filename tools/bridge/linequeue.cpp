@@ -1,6 +1,6 @@
 #include "linequeue.h"
 
-#include "serial/commcontrol.h"
+#include "serial/asynccommcontrol.h"
 #include "traffic/linerules.h"
 
 namespace tarn::bridge {
@@ -14,7 +14,7 @@ QByteArrayView prefixOf(QByteArrayView frame)
 }
 } // namespace
 
-LineQueue::LineQueue(CommControl &port, TimerFactory &timers, QObject *parent)
+LineQueue::LineQueue(AsyncCommControl &port, TimerFactory &timers, QObject *parent)
     : QObject(parent), m_port(port), m_keeper(port, timers), m_raw(timers),
       m_silenced(timers, kSilence, kMemoryEntries), m_answers(timers, kReuse, kMemoryEntries),
       m_deadline(timers.createTimer())

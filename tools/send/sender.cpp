@@ -26,14 +26,8 @@ void Sender::start(SendPlan plan)
     m_exitCode = kAllAnswered;
     m_running = true;
 
-    m_port.setFixedSetup({});
-    Outcome step = m_port.setCommPort(1);
-    if (step)
-        step = m_port.setSettings(m_plan.settings);
-    if (step)
-        step = m_port.setPortOpen(true);
-    if (!step) {
-        portFailed(step.description());
+    if (const Outcome opened = openPort(m_port, 1, m_plan.settings); !opened) {
+        portFailed(opened.description());
         return;
     }
     sendNext();
