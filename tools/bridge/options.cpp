@@ -1,10 +1,8 @@
 #include "options.h"
 
-#include "app/findrow.h"
-#include "serial/speeds.h"
+#include "app/commandline.h"
 #include "traffic/addressing.h"
 
-#include <QCommandLineParser>
 #include <algorithm>
 
 namespace tarn::bridge {
@@ -33,15 +31,11 @@ std::optional<Endpoint> parseEndpoint(const QString &text, const QHostAddress &f
         host = text.left(colon);
         port = text.mid(colon + 1);
     }
-    bool ok = false;
-    const uint number = port.toUInt(&ok);
-    const bool digits = !port.isEmpty() &&
-                        std::ranges::all_of(port, [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const auto number = wholeNumber(port, 0, 65535);
     const QHostAddress address = host.isEmpty() ? fallback : QHostAddress(host);
-    if (!ok || !digits || number > 65535 || address.isNull() ||
-        (!text.startsWith(u'[') && host.contains(u':')))
+    if (!number || address.isNull() || (!text.startsWith(u'[') && host.contains(u':')))
         return std::nullopt;
-    return Endpoint{address, static_cast<quint16>(number)};
+    return Endpoint{address, static_cast<quint16>(*number)};
 }
 
 std::variant<Listener, QString> parseListener(const QString &text)
@@ -97,12 +91,13 @@ QString applyName(const QString &text, QList<Listener> &listeners)
     return used ? QString() : QStringLiteral("--name %1: no --listen serves %1").arg(who);
 }
 
-void describe(QCommandLineParser &parser)
+const QString kDescription = QStringLiteral(
+    "Serves the projectors on one serial line to PJLink clients (PJLink class 1) and,\n"
+    "optionally, the line itself to one raw client such as tarn-panel or tarn-send.");
+
+QList<QCommandLineOption> options()
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Serves the projectors on one serial line to PJLink clients (PJLink class 1) and,\n"
-        "optionally, the line itself to one raw client such as tarn-panel or tarn-send."));
-    parser.addOptions({
+    return {
         {"port", "Serial device, /dev/serial/by-id/... path or tcp://HOST:PORT (required).",
          "DEVICE"},
         {"speed", "19200 (default) or 9600; no parity, 8 data bits, 1 stop bit.", "BAUD"},
@@ -130,7 +125,7 @@ void describe(QCommandLineParser &parser)
         {"verbose", "Log every answer sent to a PJLink client."},
         {"help", "Show this help and exit."},
         {"version", "Show the version and exit."},
-    });
+    };
 }
 
 // The options that need checking against each other, once each is valid on its own.
@@ -180,12 +175,8 @@ QString readLine(const QCommandLineParser &parser, Options &options)
     options.port = parser.value("port");
     if (options.port.isEmpty())
         return QStringLiteral("--port DEVICE is required");
-    const QString speed = parser.isSet("speed") ? parser.value("speed") : QStringLiteral("19200");
-    const SpeedOption *row = findRow(kSpeedOptions, &SpeedOption::caption, speed);
-    if (!row)
-        return QStringLiteral("bad speed '%1': use 19200 or 9600").arg(speed);
-    options.settings = row->settings.toString();
-    return {};
+    return readSpeed(parser.isSet("speed") ? parser.value("speed") : QStringLiteral("19200"),
+                     options.settings);
 }
 
 } // namespace
@@ -193,9 +184,8 @@ QString readLine(const QCommandLineParser &parser, Options &options)
 std::variant<Options, QString> parseArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    describe(parser);
-    if (!parser.parse(QStringList{QStringLiteral("tarn-bridge")} + arguments))
-        return parser.errorText();
+    if (QString problem = readArguments(parser, options(), arguments); !problem.isNull())
+        return problem;
     if (!parser.positionalArguments().isEmpty())
         return QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
     Options options;
@@ -214,7 +204,8 @@ std::variant<Options, QString> parseArguments(const QStringList &arguments)
 QString usage()
 {
     QCommandLineParser parser;
-    describe(parser);
+    parser.setApplicationDescription(kDescription);
+    parser.addOptions(options());
     QString text = parser.helpText();
     text.replace(0, text.indexOf(u'\n'),
                  QStringLiteral("Usage: tarn-bridge --port DEVICE --listen [ADDR:]PORT=WHO... "
