@@ -53,6 +53,7 @@ void HttpConnection::pump()
         RequestReader::Result result = m_reader.next();
         if (const auto *request = std::get_if<HttpRequest>(&result)) {
             m_deadline->setEnabled(false);
+            m_idle->setEnabled(false); // an answer that waits is no idle client
             serve(*request);
         } else if (const auto *refusal = std::get_if<Refusal>(&result)) {
             m_log(QStringLiteral("%1 refused (%2): %3")

@@ -52,9 +52,9 @@ private:
     RequestReader m_reader;
     std::unique_ptr<Timer> m_deadline;
     std::unique_ptr<Timer> m_idle;
-    quint64 m_serial = 0;  // the request being answered, counted from 1
-    bool m_busy = false;   // a request waits for its answer
-    bool m_head = false;   // it is a HEAD request: the answer goes without its body
+    quint64 m_serial = 0; // the request being answered, counted from 1
+    bool m_busy = false;  // a request waits for its answer
+    bool m_head = false;  // it is a HEAD request: the answer goes without its body
     bool m_closing = false;
     bool m_pumping = false;
     bool m_keepAlive = true;

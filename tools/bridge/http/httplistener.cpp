@@ -26,7 +26,8 @@ std::optional<HttpEndpoint> parseHttpEndpoint(QStringView text)
                         std::ranges::all_of(port, [](QChar c) { return c >= u'0' && c <= u'9'; });
     const uint number = digits ? port.toUInt() : 0;
     const QHostAddress address(host.isEmpty() ? QStringLiteral("127.0.0.1") : host.toString());
-    const bool bracketed = text.startsWith(u'[') == (address.protocol() == QHostAddress::IPv6Protocol);
+    const bool bracketed =
+        text.startsWith(u'[') == (address.protocol() == QHostAddress::IPv6Protocol);
     if (!digits || number > 65535 || address.isNull() || !bracketed ||
         (text.startsWith(u'[') && host.isEmpty()))
         return std::nullopt;

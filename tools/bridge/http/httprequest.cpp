@@ -96,7 +96,8 @@ RequestReader::Result RequestReader::next()
 qsizetype RequestReader::headEnd()
 {
     const QByteArrayView buffer(m_buffer);
-    for (qsizetype at = buffer.indexOf('\n', m_scanned); at >= 0; at = buffer.indexOf('\n', at + 1)) {
+    for (qsizetype at = buffer.indexOf('\n', m_scanned); at >= 0;
+         at = buffer.indexOf('\n', at + 1)) {
         const QByteArrayView rest = buffer.sliced(at + 1);
         if (rest.startsWith('\n'))
             return at + 2;

@@ -40,7 +40,9 @@ QByteArray reasonPhrase(int status)
 
 HttpResponse HttpResponse::json(int status, const QJsonObject &object)
 {
-    return {status, "application/json", QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n',
+    return {status,
+            "application/json",
+            QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n',
             {}};
 }
 

@@ -4,7 +4,8 @@ namespace tarn::bridge {
 
 void Router::add(QByteArrayView method, QByteArrayView pattern, Handler handler)
 {
-    m_routes.push_back({method.toByteArray(), pattern.toByteArray().split('/'), std::move(handler)});
+    m_routes.push_back(
+        {method.toByteArray(), pattern.toByteArray().split('/'), std::move(handler)});
 }
 
 bool Router::match(const Route &route, const QList<QByteArray> &segments,
@@ -45,10 +46,10 @@ void Router::dispatch(const HttpRequest &request, const void *client, const QStr
         respond(HttpResponse::error(404, QStringLiteral("nothing is served at %1").arg(path)));
         return;
     }
-    HttpResponse refusal = HttpResponse::error(
-        405, QStringLiteral("%1 does not take %2; it takes %3")
-                 .arg(path, QString::fromLatin1(request.method),
-                      QString::fromLatin1(allowed.join(", "))));
+    HttpResponse refusal =
+        HttpResponse::error(405, QStringLiteral("%1 does not take %2; it takes %3")
+                                     .arg(path, QString::fromLatin1(request.method),
+                                          QString::fromLatin1(allowed.join(", "))));
     refusal.headers.append({"Allow", allowed.join(", ")});
     respond(refusal);
 }

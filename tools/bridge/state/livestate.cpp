@@ -63,9 +63,10 @@ QJsonObject ProjectorRecord::ages(Moment now) const
 {
     QJsonObject ages;
     forEachKey([&](std::size_t i, const QString &key) {
-        ages.insert(key, readings[i] ? QJsonValue((now.steady - readings[i]->readAt.steady).count() /
-                                                  1000.0)
-                                     : QJsonValue());
+        ages.insert(key,
+                    readings[i]
+                        ? QJsonValue((now.steady - readings[i]->readAt.steady).count() / 1000.0)
+                        : QJsonValue());
     });
     return ages;
 }
@@ -155,8 +156,7 @@ ProjectorRecord *LiveState::find(QByteArrayView prefix)
 }
 
 // Keeps a query's reply; true when what the record shows changed.
-bool LiveState::keep(ProjectorRecord &record, QByteArrayView code, QByteArrayView reply,
-                     Moment now)
+bool LiveState::keep(ProjectorRecord &record, QByteArrayView code, QByteArrayView reply, Moment now)
 {
     const qsizetype index = keptIndex(code);
     if (index < 0)

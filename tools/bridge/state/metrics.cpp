@@ -18,9 +18,12 @@ struct PowerValue
 };
 
 constexpr std::array kPowerValues = {
-    PowerValue{PowerState::Standby, 0}, PowerValue{PowerState::PowerSave, 0},
-    PowerValue{PowerState::On, 1},      PowerValue{PowerState::Cooling, 2},
-    PowerValue{PowerState::CoolingToPowerSave, 2}, PowerValue{PowerState::Warming, 3},
+    PowerValue{PowerState::Standby, 0},
+    PowerValue{PowerState::PowerSave, 0},
+    PowerValue{PowerState::On, 1},
+    PowerValue{PowerState::Cooling, 2},
+    PowerValue{PowerState::CoolingToPowerSave, 2},
+    PowerValue{PowerState::Warming, 3},
 };
 
 // PJLink's ERST components in its order, and the status flag that reports each: the
@@ -32,9 +35,11 @@ struct Component
 };
 
 constexpr std::array kComponents = {
-    Component{"fan", nullptr},    Component{"lamp", nullptr},
+    Component{"fan", nullptr},
+    Component{"lamp", nullptr},
     Component{"temperature", &ProjectorStatus::temperatureError},
-    Component{"cover", nullptr},  Component{"filter", nullptr},
+    Component{"cover", nullptr},
+    Component{"filter", nullptr},
     Component{"other", &ProjectorStatus::powerError},
 };
 constexpr int kPjlinkError = 2; // ERST: 0 no error, 1 warning, 2 error
@@ -104,10 +109,10 @@ void lampHours(Exposition &out, const ProjectorRecord &record, const Labels &lab
 void deviceInfo(Exposition &out, const ProjectorRecord &record, const Labels &labels,
                 const MonitorInputs &inputs)
 {
-    out.sample(with(with(with(labels, "name", record.profile.name), "manufacturer",
-                         inputs.manufacturer),
-                    "model", inputs.model),
-               1);
+    out.sample(
+        with(with(with(labels, "name", record.profile.name), "manufacturer", inputs.manufacturer),
+             "model", inputs.model),
+        1);
 }
 
 void input(Exposition &out, const ProjectorRecord &record, const Labels &labels,
@@ -149,8 +154,8 @@ void readTimes(Exposition &out, const ProjectorRecord &record, const Labels &lab
 {
     for (std::size_t i = 0; i < kKeptQueries.size(); ++i) {
         if (const auto &reading = record.readings[i])
-            out.sample(with(labels, "reading", QByteArray(kKeptQueries[i].name.data(),
-                                                          kKeptQueries[i].name.size())),
+            out.sample(with(labels, "reading",
+                            QByteArray(kKeptQueries[i].name.data(), kKeptQueries[i].name.size())),
                        seconds(reading->readAt.wall));
     }
 }
@@ -172,20 +177,22 @@ constexpr std::array kProjectorFamilies = {
                     mute<&ProjectorStatus::audioMute>},
     ProjectorFamily{"tarn_no_signal", "1 while the selected input has no signal.",
                     mute<&ProjectorStatus::noSignal>},
-    ProjectorFamily{"tarn_lamp_lit", "1 for a lamp that burns in the present lamp mode.",
-                    lampsLit},
+    ProjectorFamily{"tarn_lamp_lit", "1 for a lamp that burns in the present lamp mode.", lampsLit},
     ProjectorFamily{"tarn_temperature_celsius", "The projector's two temperature readings.",
                     temperatures},
     ProjectorFamily{"tarn_reading_timestamp_seconds",
                     "When each reading was taken from the projector, in Unix time.", readTimes},
-    ProjectorFamily{"tarn_projector_silenced",
-                    "1 while the address is not asked after a time-out.",
+    ProjectorFamily{"tarn_projector_silenced", "1 while the address is not asked after a time-out.",
                     [](Exposition &out, const ProjectorRecord &record, const Labels &labels,
-                       const MonitorInputs &) { out.sample(labels, record.silenced ? 1 : 0); }},
+                       const MonitorInputs &) {
+                        out.sample(labels, record.silenced ? 1 : 0);
+                    }},
     ProjectorFamily{"tarn_projector_consecutive_timeouts",
                     "Time-outs of the address since its last answer.",
                     [](Exposition &out, const ProjectorRecord &record, const Labels &labels,
-                       const MonitorInputs &) { out.sample(labels, record.consecutiveTimeouts); }},
+                       const MonitorInputs &) {
+                        out.sample(labels, record.consecutiveTimeouts);
+                    }},
     ProjectorFamily{"tarn_projector_last_answer_timestamp_seconds",
                     "When the address last answered, in Unix time.",
                     [](Exposition &out, const ProjectorRecord &record, const Labels &labels,
@@ -206,13 +213,14 @@ struct LineFamily
 
 constexpr std::array kLineFamilies = {
     LineFamily{"tarn_line_up", "1 while the serial line is open.", Type::Gauge,
-               [](const LiveState &s, const GatewayFigures &) { return s.lineUp() ? 1.0 : 0.0; }},
+               [](const LiveState &s, const GatewayFigures &) {
+                   return s.lineUp() ? 1.0 : 0.0;
+               }},
     LineFamily{"tarn_line_transactions_total", "Transactions on the serial line.", Type::Counter,
                [](const LiveState &s, const GatewayFigures &) {
                    return double(s.counters().transactions);
                }},
-    LineFamily{"tarn_line_timeouts_total", "Transactions that got no reply in time.",
-               Type::Counter,
+    LineFamily{"tarn_line_timeouts_total", "Transactions that got no reply in time.", Type::Counter,
                [](const LiveState &s, const GatewayFigures &) {
                    return double(s.counters().timeouts);
                }},

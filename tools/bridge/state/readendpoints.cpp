@@ -27,24 +27,26 @@ QJsonObject projectorJson(const ProjectorRecord &record, Moment now)
 void addReadRoutes(Router &router, const LiveState &state, const MonitorInputs &inputs)
 {
     router.add("GET", "/metrics", [&state, inputs](const HttpCall &, const Respond &respond) {
-        respond({200, "text/plain; version=0.0.4; charset=utf-8",
+        respond({200,
+                 "text/plain; version=0.0.4; charset=utf-8",
                  renderMetrics(state, inputs, inputs.figures ? inputs.figures() : GatewayFigures{}),
                  {}});
     });
     router.add("GET", "/healthz", [&state](const HttpCall &, const Respond &respond) {
         const bool up = state.lineUp();
-        respond(HttpResponse::json(up ? 200 : 503,
-                                   {{QStringLiteral("line"), QLatin1StringView(up ? "up" : "down")}}));
+        respond(HttpResponse::json(
+            up ? 200 : 503, {{QStringLiteral("line"), QLatin1StringView(up ? "up" : "down")}}));
     });
-    router.add("GET", "/api/v1/projectors", [&state, inputs](const HttpCall &, const Respond &respond) {
-        const Moment now = inputs.clock();
-        QJsonArray projectors;
-        for (const ProjectorRecord &record : state.records())
-            projectors.append(projectorJson(record, now));
-        respond(HttpResponse::json(200, {{QStringLiteral("line"), inputs.lineName},
-                                         {QStringLiteral("lineUp"), state.lineUp()},
-                                         {QStringLiteral("projectors"), projectors}}));
-    });
+    router.add("GET", "/api/v1/projectors",
+               [&state, inputs](const HttpCall &, const Respond &respond) {
+                   const Moment now = inputs.clock();
+                   QJsonArray projectors;
+                   for (const ProjectorRecord &record : state.records())
+                       projectors.append(projectorJson(record, now));
+                   respond(HttpResponse::json(200, {{QStringLiteral("line"), inputs.lineName},
+                                                    {QStringLiteral("lineUp"), state.lineUp()},
+                                                    {QStringLiteral("projectors"), projectors}}));
+               });
     router.add("GET", "/api/v1/projectors/{who}",
                [&state, inputs](const HttpCall &call, const Respond &respond) {
                    const QString who = QString::fromLatin1(call.params.value("who"));
