@@ -31,16 +31,14 @@ QList<Profile> fourProjectors()
     return served;
 }
 
-QJsonObject answer(const Router &router, const QByteArray &path, int *status = nullptr)
+std::pair<int, QJsonObject> answer(const Router &router, const QByteArray &path)
 {
     HttpRequest request;
-    request.method = "GET";
     request.path = path;
+    request.method = "GET";
     HttpResponse response;
     router.dispatch(request, nullptr, {}, [&](const HttpResponse &r) { response = r; });
-    if (status)
-        *status = response.status;
-    return QJsonDocument::fromJson(response.body).object();
+    return {response.status, QJsonDocument::fromJson(response.body).object()};
 }
 
 } // namespace
@@ -54,23 +52,17 @@ private slots:
         QTest::addColumn<QByteArray>("code");
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QByteArray>("shown"); // the keys it sets, as JSON
-        QTest::newRow("power and errors")
-            << QByteArray("CR0") << QByteArray("88")
-            << QByteArray(R"({"power":"standby","errors":["temperature"],"keyLock":false})");
-        QTest::newRow("input") << QByteArray("CR1") << QByteArray("3")
-                               << QByteArray(R"({"input":3})");
-        QTest::newRow("mutes")
-            << QByteArray("CRA") << QByteArray("01")
-            << QByteArray(
-                   R"({"videoMute":true,"audioMute":false,"noSignal":false,"standby":false})");
-        QTest::newRow("lamp hours")
-            << QByteArray("CR3") << QByteArray("01234") << QByteArray(R"({"lampHours":1234})");
-        QTest::newRow("lamps") << QByteArray("CR7") << QByteArray("1A")
-                               << QByteArray(R"({"lampMode":"1-4","lampsOn":[2,4]})");
-        QTest::newRow("temperatures") << QByteArray("CR6") << QByteArray("038.5  41.5")
-                                      << QByteArray(R"({"temperatures":[38.5,41.5]})");
-        QTest::newRow("PC type") << QByteArray("CR9") << QByteArray("TSX4L20")
-                                 << QByteArray(R"({"pcType":"TSX4L20"})");
+        const auto row = [](const char *code, QByteArray reply, QByteArray shown) {
+            QTest::newRow(code) << QByteArray(code) << reply << shown;
+        };
+        row("CR0", "88", R"({"power":"standby","errors":["temperature"],"keyLock":false})");
+        row("CR1", "3", R"({"input":3})");
+        row("CRA", "01",
+            R"({"videoMute":true,"audioMute":false,"noSignal":false,"standby":false})");
+        row("CR3", "01234", R"({"lampHours":1234})");
+        row("CR7", "1A", R"({"lampMode":"1-4","lampsOn":[2,4]})");
+        row("CR6", "038.5  41.5", R"({"temperatures":[38.5,41.5]})");
+        row("CR9", "TSX4L20", R"({"pcType":"TSX4L20"})");
     }
 
     void eachQueryReplyLandsUnderItsKeysWithItsAge()
@@ -144,46 +136,34 @@ private slots:
         parser.closeWriteChannel();
         QVERIFY(parser.waitForFinished(30000));
         QVERIFY2(parser.exitCode() == 0, parser.readAllStandardError().constData());
-        QMap<QString, double> samples; // "name{label=value,...}" with the labels in order
-        QSet<QString> names;
-        for (const QJsonValue family :
-             QJsonDocument::fromJson(parser.readAllStandardOutput()).array()) {
-            QVERIFY(!names.contains(family["name"].toString()));
-            names << family["name"].toString();
-            QVERIFY(!family["help"].toString().isEmpty());
-            QVERIFY(family["type"] == "gauge" || family["type"] == "counter");
-            for (const QJsonValue sample : family["samples"].toArray()) {
-                QStringList labels;
-                const QJsonObject l = sample["labels"].toObject();
-                for (auto it = l.begin(); it != l.end(); ++it)
-                    labels << it.key() + '=' + it.value().toString();
-                QVERIFY(l["line"] == "hall_line");
-                samples[sample["name"].toString() + '{' + labels.join(',') + '}'] =
-                    sample["value"].toDouble();
-            }
+        QMap<QString, double> samples;
+        for (const QString &line : QString::fromUtf8(parser.readAllStandardOutput()).split('\n')) {
+            const qsizetype space = line.lastIndexOf(u' ');
+            QVERIFY(line.isEmpty() || line.contains(R"(line="hall_line")"));
+            samples[line.left(space)] = line.mid(space + 1).toDouble();
         }
         const QList<std::pair<QString, double>> expected = {
-            {"pjlink_power_status{line=hall_line,projector=1}", 1},
-            {"pjlink_power_status{line=hall_line,projector=2}", 3},
-            {"pjlink_error_status{component=temperature,line=hall_line,projector=3}", 2},
-            {"pjlink_error_status{component=other,line=hall_line,projector=3}", 0},
-            {"pjlink_lamp_hours{lamp=4,line=hall_line,projector=1}", 1234},
-            {"pjlink_device_info{line=hall_line,manufacturer=TARN,model=HV20,name=Say \"hi\" \\ "
-             "to\nme,projector=2}",
-             1},
-            {"tarn_lamp_lit{lamp=3,line=hall_line,projector=3}", 1},
-            {"tarn_lamp_lit{lamp=2,line=hall_line,projector=3}", 0},
-            {"tarn_temperature_celsius{line=hall_line,projector=1,sensor=1}", 38.5},
-            {"tarn_reading_timestamp_seconds{line=hall_line,projector=1,reading=lamp_hours}",
+            {R"(pjlink_power_status{line="hall_line",projector="1"})", 1},
+            {R"(pjlink_power_status{line="hall_line",projector="2"})", 3},
+            {R"(pjlink_error_status{component="temperature",line="hall_line",projector="3"})", 2},
+            {R"(pjlink_error_status{component="other",line="hall_line",projector="3"})", 0},
+            {R"(pjlink_lamp_hours{lamp="4",line="hall_line",projector="1"})", 1234},
+            {"pjlink_device_info{line=\"hall_line\",manufacturer=\"TARN\",model=\"HV20\","
+             "name=\"Say \\\"hi\\\" \\\\ to\\nme\",projector=\"2\"}",
+             1}, // moc misreads a raw string with a backslash in it
+            {R"(tarn_lamp_lit{lamp="3",line="hall_line",projector="3"})", 1},
+            {R"(tarn_lamp_lit{lamp="2",line="hall_line",projector="3"})", 0},
+            {R"(tarn_temperature_celsius{line="hall_line",projector="1",sensor="1"})", 38.5},
+            {R"(tarn_reading_timestamp_seconds{line="hall_line",projector="1",reading="lamp_hours"})",
              1700000002.5},
-            {"tarn_line_up{line=hall_line}", 1},
-            {"tarn_line_transactions_total{line=hall_line}", 7},
-            {"tarn_pjlink_failed_authentications_total{line=hall_line}", 2},
-            {"tarn_http_requests_total{code=404,line=hall_line}", 2},
+            {R"(tarn_line_up{line="hall_line"})", 1},
+            {R"(tarn_line_transactions_total{line="hall_line"})", 7},
+            {R"(tarn_pjlink_failed_authentications_total{line="hall_line"})", 2},
+            {R"(tarn_http_requests_total{code="404",line="hall_line"})", 2},
         };
         for (const auto &[sample, value] : expected)
             QVERIFY2(samples.value(sample, -1) == value, qPrintable(sample));
-        QVERIFY(!samples.contains("pjlink_power_status{line=hall_line,projector=4}"));
+        QVERIFY(!samples.contains(R"(pjlink_power_status{line="hall_line",projector="4"})"));
     }
 
     void theReadEndpointsAnswerFromTheRecord()
@@ -194,20 +174,14 @@ private slots:
                                           return at(3s);
                                       }});
         state.observe("A001", "CR0", "00", at(500ms));
-        int status = 0;
-        QCOMPARE(answer(router, "/healthz", &status)["line"], "down");
-        QCOMPARE(status, 503);
+        QCOMPARE(answer(router, "/healthz").first, 503);
         state.setLineUp(true);
-        answer(router, "/healthz", &status);
-        QCOMPARE(status, 200);
-        const QJsonObject one = answer(router, "/api/v1/projectors/1", &status);
-        QCOMPARE(one["power"], "on");
-        QCOMPARE(one["ages"]["power"], 2.5);
-        QCOMPARE(one["ages"]["input"], QJsonValue());
-        QCOMPARE(answer(router, "/api/v1/projectors")["projectors"].toArray().size(), 4);
-        QVERIFY(answer(router, "/api/v1/projectors/single", &status)["error"].toString().contains(
-            "single"));
-        QCOMPARE(status, 404);
+        QCOMPARE(answer(router, "/healthz").second["line"], "up");
+        const QJsonObject one = answer(router, "/api/v1/projectors/1").second;
+        QVERIFY(one["power"] == "on" && one["ages"]["power"] == 2.5 &&
+                one["ages"]["input"].isNull());
+        QCOMPARE(answer(router, "/api/v1/projectors").second["projectors"].toArray().size(), 4);
+        QCOMPARE(answer(router, "/api/v1/projectors/single").first, 404);
     }
 };
 

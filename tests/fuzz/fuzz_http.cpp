@@ -16,8 +16,8 @@ using namespace tarn::test;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const auto require = [](bool condition) {
-        condition ? void() : std::abort();
+    const auto require = [](bool holds) {
+        holds ? void() : std::abort();
     };
     VirtualClock clock;
     Router router;
@@ -33,9 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     router.add("GET", "/a", check);
     router.add("POST", "/a/{x}", check);
     HttpServer server(router, clock, [](const QString &) {});
-    auto stream = std::make_unique<FakeStream>();
-    FakeStream *client = stream.get();
-    server.accept(std::move(stream));
+    FakeStream *client = new FakeStream; // the server owns it
+    server.accept(std::unique_ptr<FakeStream>(client));
     for (std::size_t at = 0, n = 0; at < size && !client->isClosed; at += n) {
         n = std::min<std::size_t>(size - at, 1 + data[at] % 128);
         client->send(QByteArray(reinterpret_cast<const char *>(data + at), qsizetype(n)));
