@@ -224,7 +224,7 @@ private slots:
             {"127.0.0.1:", "", 0},       {"+80", "", 0},
         };
         for (const auto &[text, address, port] : rows) {
-            const auto endpoint = parseHttpEndpoint(text);
+            const auto endpoint = readEndpoint(text);
             QCOMPARE(endpoint ? endpoint->address.toString() : QString(), address);
             QCOMPARE(endpoint ? int(endpoint->port) : 0, port);
         }

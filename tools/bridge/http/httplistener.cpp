@@ -8,7 +8,7 @@
 
 namespace tarn::bridge {
 
-std::optional<HttpEndpoint> parseHttpEndpoint(QStringView text)
+std::optional<Endpoint> readEndpoint(QStringView text, const QHostAddress &fallback)
 {
     QStringView host;
     QStringView port = text;
@@ -25,13 +25,15 @@ std::optional<HttpEndpoint> parseHttpEndpoint(QStringView text)
     const bool digits = !port.isEmpty() && port.size() <= 5 &&
                         std::ranges::all_of(port, [](QChar c) { return c >= u'0' && c <= u'9'; });
     const uint number = digits ? port.toUInt() : 0;
-    const QHostAddress address(host.isEmpty() ? QStringLiteral("127.0.0.1") : host.toString());
-    const bool bracketed =
-        text.startsWith(u'[') == (address.protocol() == QHostAddress::IPv6Protocol);
-    if (!digits || number > 65535 || address.isNull() || !bracketed ||
-        (text.startsWith(u'[') && host.isEmpty()))
+    const QHostAddress address = host.isEmpty() ? fallback : QHostAddress(host.toString());
+    // Brackets around an IPv6 address, and only around one.
+    const bool bracketed = text.startsWith(u'[');
+    const bool shaped = host.isEmpty()
+                            ? !bracketed
+                            : bracketed == (address.protocol() == QHostAddress::IPv6Protocol);
+    if (!digits || number > 65535 || address.isNull() || !shaped)
         return std::nullopt;
-    return HttpEndpoint{address, static_cast<quint16>(number)};
+    return Endpoint{address, static_cast<quint16>(number)};
 }
 
 HttpListener::HttpListener(HttpServer &server, Log log) : m_server(server), m_log(std::move(log))
@@ -42,7 +44,7 @@ HttpListener::HttpListener(HttpServer &server, Log log) : m_server(server), m_lo
     });
 }
 
-QString HttpListener::listen(const HttpEndpoint &endpoint)
+QString HttpListener::listen(const Endpoint &endpoint)
 {
     const QString where = endpoint.address.protocol() == QHostAddress::IPv6Protocol
                               ? QStringLiteral("[%1]").arg(endpoint.address.toString())

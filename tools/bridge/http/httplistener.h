@@ -1,5 +1,7 @@
 #pragma once
 
+#include "options.h"
+
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
@@ -10,15 +12,11 @@ namespace tarn::bridge {
 
 class HttpServer;
 
-// "[ADDR:]PORT" as --http takes it: ADDR defaults to 127.0.0.1, so that nothing outside
-// the machine reaches the port unless told; an IPv6 address goes in brackets
-// ("[::1]:9100"). Port 0 asks for any free port.
-struct HttpEndpoint
-{
-    QHostAddress address;
-    quint16 port = 0;
-};
-std::optional<HttpEndpoint> parseHttpEndpoint(QStringView text);
+// "[ADDR:]PORT": an address (not a host name), an IPv6 one in brackets ("[::1]:9100"),
+// and a port, 0 asking for any free one. Without ADDR, `fallback`: for --http 127.0.0.1,
+// so that nothing outside the machine reaches the port unless told.
+std::optional<Endpoint> readEndpoint(QStringView text,
+                                     const QHostAddress &fallback = QHostAddress::LocalHost);
 
 // The HTTP port: listens only where told, and hands each client to the server.
 class HttpListener final : public QObject
@@ -29,7 +27,7 @@ public:
     HttpListener(HttpServer &server, Log log);
 
     // An empty text once listening, or the reason it cannot.
-    QString listen(const HttpEndpoint &endpoint);
+    QString listen(const Endpoint &endpoint);
     quint16 port() const { return m_tcp.serverPort(); }
 
 private:
