@@ -79,11 +79,12 @@ void HttpConnection::serve(const HttpRequest &request)
     m_keepAlive = request.keepAlive;
     m_stream.setReading(false);
     const quint64 serial = ++m_serial;
-    m_router.dispatch(request, this, m_stream.peer(),
-                      [self = QPointer<HttpConnection>(this), serial](HttpResponse response) {
-                          if (self)
-                              self->answer(serial, response);
-                      });
+    m_router.dispatch(
+        request, this, m_stream.peer(),
+        [self = QPointer<HttpConnection>(this), serial](const HttpResponse &response) {
+            if (self)
+                self->answer(serial, response);
+        });
 }
 
 void HttpConnection::answer(quint64 serial, const HttpResponse &response)

@@ -20,7 +20,7 @@ struct HttpCall
 
 // Answers a request: at once, or later (a request that waits for the serial line). Only
 // its first call counts, and none after the connection has closed.
-using Respond = std::function<void(HttpResponse)>;
+using Respond = std::function<void(const HttpResponse &)>;
 using Handler = std::function<void(const HttpCall &call, const Respond &respond)>;
 
 // Sends each request to the handler of its method and path. An unknown path gets 404, a
