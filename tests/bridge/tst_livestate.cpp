@@ -126,9 +126,7 @@ private slots:
             {"A002", "CR0", "40"}, {"A003", "CR0", "88"},    {"A003", "CR7", "25"}};
         for (const auto &[prefix, code, reply] : replies)
             state.observe(prefix, code, reply, at(2500ms));
-        MonitorInputs inputs{"hall_line", "TARN", "HV20", {}, [] {
-                                 return at(3s);
-                             }};
+        const MonitorInputs inputs{"hall_line", "TARN", "HV20", {}, {}}; // no clock: no ages
         const QByteArray text = renderMetrics(state, inputs, {3, 2, {{200, 5}, {404, 2}}});
         QProcess parser;
         parser.start(TARN_PYTHON, {TARN_PARSE_METRICS});
