@@ -36,12 +36,11 @@ void HttpConnection::onReceived(const QByteArray &bytes)
     if (m_closing)
         return;
     m_reader.append(bytes);
-    if (m_reader.buffered() > kMaxUnread) {
+    pump();
+    // What is left unread: a request still coming, or what came while an answer waits.
+    if (m_reader.buffered() > kMaxUnread)
         end(QStringLiteral("it sent more than %1 bytes while its answer was pending")
                 .arg(kMaxUnread));
-        return;
-    }
-    pump();
 }
 
 // Serves what the reader has, one request after the other while each is answered at once.
