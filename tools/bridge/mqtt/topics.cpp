@@ -2,7 +2,7 @@
 
 namespace tarn::mqtt {
 
-bool isProjectorWho(QStringView who)
+bool isProjectorWho(const QString &who)
 {
     return who == u"single" || (who.size() == 1 && who[0] >= u'1' && who[0] <= u'4');
 }
