@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     tarn::test::FakeMqttLink link;
     const QList<DiscoveryNode> nodes =
         discoveryNodes(topics, {"homeassistant", "hall", "1", inputs}, {{"1", "Hall"}});
-    DiscoveryAnnouncer announcer(link, topics, nodes, "homeassistant/status", [](const QString &) {});
+    DiscoveryAnnouncer announcer(link, topics, nodes, "homeassistant/status",
+                                 [](const QString &) {});
     link.up = true;
     link.deliver(topic, payload, retained);
     for (const auto &m : std::as_const(link.published)) {

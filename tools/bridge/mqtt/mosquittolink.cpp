@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mosquitto.h>
 #include <mutex>
+#include <poll.h>
 #include <utility>
 
 namespace tarn::mqtt {
@@ -40,6 +41,14 @@ QString connackReason(int code)
     default:
         return QStringLiteral("code %1").arg(code);
     }
+}
+
+// The library's TLS path does not notice a connection refused, or closed, before its
+// handshake ends: it tries the handshake again at once until the time-out. The socket does.
+bool closedBeforeAnswer(mosquitto *m)
+{
+    pollfd socket{mosquitto_socket(m), POLLOUT, 0};
+    return socket.fd >= 0 && ::poll(&socket, 1, 0) == 1 && (socket.revents & (POLLHUP | POLLERR));
 }
 
 QString seconds(milliseconds wait)
@@ -207,6 +216,9 @@ QString MosquittoLink::Shared::loop(mosquitto *m)
             publishStatus(m, kOnline);
         } else if (!acknowledged && Clock::now() > deadline) {
             return QStringLiteral("no answer within %1 s").arg(seconds(settings.connectTimeout));
+        } else if (!acknowledged && closedBeforeAnswer(m)) {
+            return QStringLiteral("the connection was refused or closed before the broker "
+                                  "answered");
         }
     }
     if (announced)
