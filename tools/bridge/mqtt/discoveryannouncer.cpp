@@ -35,22 +35,24 @@ void DiscoveryAnnouncer::received(const QString &topic, const QByteArray &payloa
     }
     const QString records = m_topics.published({});
     // Only a retained record is one of an earlier run: a live one is this run's own.
-    if (retained && !payload.isEmpty() && topic.startsWith(records))
-        removeStale(topic.mid(records.size()), payload);
+    const QString who = topic.mid(records.size());
+    if (retained && !payload.isEmpty() && topic.startsWith(records) &&
+        (isProjectorWho(who) || who == u"gateway"))
+        removeStale(who, payload);
 }
 
 void DiscoveryAnnouncer::removeStale(const QString &who, const QByteArray &record)
 {
-    const auto node = std::ranges::find(m_nodes, who, &DiscoveryNode::who);
-    QStringList current;
-    if (node != m_nodes.end()) {
-        for (const Retained &config : node->configs)
-            current << config.topic;
+    // Whatever the record says, nothing that this run publishes is removed.
+    QStringList served;
+    for (const DiscoveryNode &node : std::as_const(m_nodes)) {
+        for (const Retained &config : node.configs)
+            served << config.topic;
     }
-    const QStringList stale = staleConfigs(record, current);
+    const QStringList stale = staleConfigs(record, served);
     for (const QString &topic : stale)
         m_link.publish(topic, {}, true);
-    if (node == m_nodes.end())
+    if (std::ranges::find(m_nodes, who, &DiscoveryNode::who) == m_nodes.end())
         m_link.publish(m_topics.published(who), {}, true);
     if (!stale.isEmpty())
         m_log(QStringLiteral("MQTT discovery: removed %1 config(s) of %2 that this run does not "
