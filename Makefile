@@ -23,7 +23,7 @@ export XDG_RUNTIME_DIR ?= /tmp/runtime-$(shell id -u)
 DEBS := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
         fonts-ipafont-gothic xvfb xauth clang libclang-rt-14-dev clang-tidy clang-format \
         dpkg-dev appstream lintian \
-        mosquitto mosquitto-clients libmosquitto-dev openssl
+        mosquitto libmosquitto-dev openssl
 
 CTEST   := QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j$(JOBS)
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \

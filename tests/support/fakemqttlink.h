@@ -19,7 +19,7 @@ public:
         bool retained;
     };
 
-    void open() override { opened = true; }
+    void open() override {}
     bool publish(const QString &topic, const QByteArray &payload, bool retain) override
     {
         if (up)
@@ -34,11 +34,6 @@ public:
         up = true;
         emit connected();
     }
-    void drop()
-    {
-        up = false;
-        emit disconnected();
-    }
     void deliver(const QString &topic, const QByteArray &payload, bool retained = false)
     {
         emit received(topic, payload, retained);
@@ -47,7 +42,6 @@ public:
     QList<Message> published;
     QStringList filters;
     bool up = false;
-    bool opened = false;
 };
 
 } // namespace tarn::test

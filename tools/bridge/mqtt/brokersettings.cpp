@@ -70,4 +70,30 @@ std::variant<Credentials, QString> readCredentialsFile(const QString &path)
     return Credentials{lines[0], lines[1]};
 }
 
+std::variant<BrokerSettings, QString> brokerSettings(const QString &url, const QString &caFile,
+                                                     const QString &credentialsFile,
+                                                     const QString &line,
+                                                     const QString &statusTopic)
+{
+    auto address = parseBrokerAddress(url);
+    if (const auto *problem = std::get_if<QString>(&address))
+        return *problem;
+    BrokerSettings s{.address = std::get<BrokerAddress>(address),
+                     .caFile = caFile,
+                     .credentials = std::nullopt,
+                     .clientId = QStringLiteral("tarn-bridge-") + line,
+                     .statusTopic = statusTopic};
+    if (!caFile.isEmpty() && !s.address.tls)
+        return QStringLiteral("--mqtt-ca-file is for a broker reached through mqtts://");
+    if (!caFile.isEmpty() && !QFileInfo(caFile).isReadable())
+        return QStringLiteral("MQTT CA file %1: cannot be read").arg(caFile);
+    if (!credentialsFile.isEmpty()) {
+        auto read = readCredentialsFile(credentialsFile);
+        if (const auto *problem = std::get_if<QString>(&read))
+            return *problem;
+        s.credentials = std::get<Credentials>(std::move(read));
+    }
+    return s;
+}
+
 } // namespace tarn::mqtt

@@ -55,6 +55,14 @@ struct BrokerSettings
     int keepAliveSeconds = 30;
 };
 
+// The settings from --mqtt URL, --mqtt-ca-file and --mqtt-credentials-file (either empty
+// when not given), for the line of that name whose status topic is `statusTopic`; or the
+// reason they cannot be used.
+std::variant<BrokerSettings, QString> brokerSettings(const QString &url, const QString &caFile,
+                                                     const QString &credentialsFile,
+                                                     const QString &line,
+                                                     const QString &statusTopic);
+
 inline const QByteArray kOnline = QByteArrayLiteral("online");
 inline const QByteArray kOffline = QByteArrayLiteral("offline");
 

@@ -1,5 +1,7 @@
 #include "mqttcommand.h"
 
+#include <QSet>
+#include <algorithm>
 #include <array>
 
 namespace tarn::mqtt {
@@ -46,19 +48,25 @@ std::variant<MqttCommand, QString> fromPayload(const QString &who, const Action 
 
 } // namespace
 
+bool isCommandTopic(const Topics &topics, const QString &topic)
+{
+    const QString base = topics.base() + u'/';
+    const QStringList levels = topic.mid(base.size()).split(u'/');
+    return topic.startsWith(base) && levels.size() == 3 && levels[1] == u"set";
+}
+
 std::variant<MqttCommand, QString> parseCommand(const Topics &topics, const QStringList &inputNames,
                                                 const QString &topic, const QByteArray &payload,
                                                 bool retained)
 {
-    const QString base = topics.base() + u'/';
-    const QStringList levels = topic.mid(base.size()).split(u'/');
-    if (!topic.startsWith(base) || levels.size() != 3 || levels[1] != u"set" ||
-        !isProjectorWho(levels[0]))
+    if (!isCommandTopic(topics, topic))
         return QStringLiteral("not a command topic");
+    const QString who = topic.section(u'/', -3, -3);
+    const QString name = topic.section(u'/', -1);
+    if (!isProjectorWho(who))
+        return QStringLiteral("no projector is called %1").arg(who.left(kShownPayload));
     if (retained)
         return QStringLiteral("a retained command is never carried out");
-    const QString &who = levels[0];
-    const QString &name = levels[2];
     if (name == u"input") {
         const qsizetype index = inputNames.indexOf(QString::fromUtf8(payload));
         if (index < 0 || payload.isEmpty())
@@ -70,6 +78,24 @@ std::variant<MqttCommand, QString> parseCommand(const Topics &topics, const QStr
             return fromPayload(who, action, payload);
     }
     return QStringLiteral("no command is called %1").arg(name.left(kShownPayload));
+}
+
+std::variant<QStringList, QString> parseInputNames(const QString &text)
+{
+    QStringList names = text.split(u',');
+    for (QString &name : names)
+        name = name.trimmed();
+    const bool printable = std::ranges::all_of(names, [](const QString &name) {
+        return !name.isEmpty() && name.size() <= kMaxInputName &&
+               std::ranges::none_of(name,
+                                    [](QChar c) { return c.category() == QChar::Other_Control; });
+    });
+    if (names.size() != 4 || !printable || QSet<QString>(names.begin(), names.end()).size() != 4)
+        return QStringLiteral("--input-names takes four different names, separated by commas, "
+                              "each of 1 to %1 characters (\"%2\")")
+            .arg(kMaxInputName)
+            .arg(text.left(4 * kMaxInputName + 3));
+    return names;
 }
 
 } // namespace tarn::mqtt
