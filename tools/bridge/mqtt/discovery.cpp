@@ -282,7 +282,7 @@ QStringList staleConfigs(const QByteArray &record, const QStringList &current)
     if (topicPrefixProblem(prefix) || !isId(node))
         return {};
     QStringList stale;
-    for (const QJsonValue &value : r.value("configs").toArray()) {
+    for (const auto &value : r.value("configs").toArray()) {
         const QStringList levels = value.toString().split(u'/');
         if (levels.size() != 2 || !isId(levels[0]) || !isId(levels[1]))
             continue;

@@ -1,5 +1,7 @@
 #include "topics.h"
 
+#include <QList>
+
 namespace tarn::mqtt {
 
 bool isProjectorWho(const QString &who)

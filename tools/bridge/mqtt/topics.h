@@ -17,7 +17,7 @@ namespace tarn::mqtt {
 class Topics
 {
 public:
-    Topics(QString prefix, QString line) : m_base(prefix + u'/' + line) {}
+    Topics(const QString &prefix, const QString &line) : m_base(prefix + u'/' + line) {}
 
     QString base() const { return m_base; }
     QString status() const { return m_base + QStringLiteral("/status"); }
