@@ -24,7 +24,8 @@ export XDG_RUNTIME_DIR ?= /tmp/runtime-$(shell id -u)
 
 DEBS := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
         fonts-ipafont-gothic xvfb xauth clang libclang-rt-14-dev clang-tidy-22 clang-format \
-        dpkg-dev appstream lintian
+        dpkg-dev appstream lintian \
+        mosquitto libmosquitto-dev openssl python3-prometheus-client
 
 # Line tables and function names are enough for a backtrace, at three quarters of the
 # build time of full debug information; a tree for the debugger is configured by hand.
@@ -48,7 +49,7 @@ deps:
 	    sudo=$$([ "$$(id -u)" = 0 ] || echo sudo); \
 	    echo "Installing:" $$missing; \
 	    $$sudo apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq $$missing; \
+	    $$sudo scripts/install-debs.sh $$missing; \
 	fi
 
 # $(call configure,FOLDER,ENVIRONMENT,OPTIONS): configures FOLDER on first use, and again

@@ -10,8 +10,9 @@
 #include <optional>
 
 namespace tarn {
+class AsyncCommControl;
 class CommControl;
-}
+} // namespace tarn
 
 namespace tarn::bridge {
 
@@ -52,7 +53,7 @@ public:
     static constexpr qsizetype kReplyLimit = 256;
     static constexpr std::size_t kMemoryEntries = 64;
 
-    LineQueue(CommControl &port, TimerFactory &timers, QObject *parent = nullptr);
+    LineQueue(AsyncCommControl &port, TimerFactory &timers, QObject *parent = nullptr);
     ~LineQueue() override;
 
     // Opens the line (port 1 of the serial control) with these settings: "19200,N,8,1".

@@ -1,14 +1,11 @@
 #pragma once
 
-#include <QByteArrayView>
+#include "traffic/frame.h"
 
 namespace tarn {
 
-// A query's code starts with "CR"; every other code is an action.
-inline bool isQuery(QByteArrayView code)
-{
-    return code.startsWith("CR");
-}
+// The rules of an exchange on the line, for the programs that wait for each reply before
+// the next frame (tarn-send and the gateway); the panel keeps its own timing.
 
 // Where the reply to `code` ends: at the first carriage return of a query's reply, at the
 // first acknowledgement (ACK) of an action's. The index of that byte, or -1 while the reply
@@ -16,8 +13,7 @@ inline bool isQuery(QByteArrayView code)
 // end must not hide that end.
 inline qsizetype replyEnd(QByteArrayView code, QByteArrayView reply)
 {
-    constexpr char kAck = 6;
-    return reply.indexOf(isQuery(code) ? '\r' : kAck);
+    return reply.indexOf(isQuery(code) ? kCr : kAck);
 }
 
 inline bool replyComplete(QByteArrayView code, QByteArrayView reply)
