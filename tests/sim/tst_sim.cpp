@@ -9,6 +9,7 @@
 
 using namespace tarn::sim;
 using std::chrono::milliseconds;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -39,6 +40,7 @@ QString changes(const Options &o)
     note(o.timing.cooldown != d.timing.cooldown, "cooldown", o.timing.cooldown.count());
     note(o.timing.hour != d.timing.hour, "hour", o.timing.hour.count());
     note(o.faults.delay != d.faults.delay, "delay", o.faults.delay.count());
+    note(o.faults.latePercent != 0, "late", o.faults.latePercent);
     note(o.faults.silent, "silent", 1);
     note(o.faults.split, "split", 1);
     note(o.faults.noise, "noise", 1);
@@ -260,6 +262,22 @@ private slots:
         QCOMPARE(kinds.size(), 4);
     }
 
+    void aShareOfRepliesGoesLateTheRestOnTime()
+    {
+        Faults faults;
+        faults.latePercent = 25;
+        Transmitter transmitter(faults, 7);
+        int late = 0;
+        for (milliseconds sent{0}; sent < 400s; sent += 1s) {
+            transmitter.send("\x06", sent);
+            const milliseconds after = transmitter.nextDue().value() - sent;
+            QVERIFY(after == 0ms || (after > 500ms && after < 1s));
+            late += after > 0ms;
+            QCOMPARE(transmitter.take(sent + after).bytes, "\x06");
+        }
+        QVERIFY2(late > 60 && late < 140, qPrintable(QString::number(late))); // about a quarter
+    }
+
     void theCommandLineSetsTheOptionsOrSaysWhatIsWrong_data()
     {
         QTest::addColumn<QString>("arguments");
@@ -268,9 +286,9 @@ private slots:
             QTest::newRow(arguments) << QString(arguments) << QString(expected);
         };
         row("", "");
-        row("--projectors 1 --warmup=0 --cooldown 20 --hour-ms 1 --delay 7 --split --noise "
-            "--silent --flood 9600 --seed 4294967295 --tcp 65535",
-            "projectors=1 warmup=0 cooldown=20 hour=1 delay=7 silent=1 split=1 noise=1 "
+        row("--projectors 1 --warmup=0 --cooldown 20 --hour-ms 1 --delay 7 --late 100 --split "
+            "--noise --silent --flood 9600 --seed 4294967295 --tcp 65535",
+            "projectors=1 warmup=0 cooldown=20 hour=1 delay=7 late=100 silent=1 split=1 noise=1 "
             "flood=9600 seed=4294967295 tcp=65535");
         row("-h --link /tmp/com", "help=1 link=/tmp/com");
         row("--bogus", "unknown option '--bogus'");
@@ -283,6 +301,7 @@ private slots:
         row("--hour-ms 0", "--hour-ms: '0' is not a number from 1 to 86400000");
         row("--tcp 65536", "--tcp: '65536' is not a number from 0 to 65535");
         row("--flood 0", "--flood: '0' is not a number from 1 to 1000000");
+        row("--late 101", "--late: '101' is not a number from 0 to 100");
         row("--split=yes", "--split takes no value");
         row("--link=", "--link needs a path");
         row("--tcp 0 --link /tmp/com", "--link makes no sense with --tcp");
