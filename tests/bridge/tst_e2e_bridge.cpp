@@ -25,9 +25,13 @@ struct Client
             QCryptographicHash::hash(greeting.mid(9) + password, QCryptographicHash::Md5).toHex();
         return greeting;
     }
-    QByteArray ask(const QByteArray &command)
+    void send(const QByteArray &command)
     {
         socket.write(std::exchange(digest, {}) + command + '\r');
+    }
+    QByteArray ask(const QByteArray &command)
+    {
+        send(command);
         return line();
     }
     QByteArray line()
@@ -56,8 +60,9 @@ private slots:
         connect(&m_bridge, &QProcess::readyReadStandardError, this,
                 [this] { m_log += m_bridge.readAllStandardError(); });
         m_bridge.start(qEnvironmentVariable("TARN_BIN") + "/tarn-bridge",
-                       {"--port", m_sim.address(), "--listen", "127.0.0.1:0=1", "--raw", "0",
-                        "--password-file", file.fileName(), "--name", "1=" + QString(64, 'N')});
+                       {"--port", m_sim.address(), "--listen", "127.0.0.1:0=1", "--listen",
+                        "127.0.0.1:0=2", "--raw", "0", "--password-file", file.fileName(), "--name",
+                        "1=" + QString(64, 'N')});
         QVERIFY(waitFor([&] { return m_log.contains("line up"); }, 10s));
     }
 
@@ -133,6 +138,29 @@ private slots:
         QVERIFY(
             waitFor([&] { return m_log.contains("cut off: it leaves its answers unread"); }, 20s));
         QVERIFY(QRegularExpression("^%1POWR=[0-3]$").match(client.ask("%1POWR ?")).hasMatch());
+    }
+
+    // Replies come late now and then, past the time-out: two clients ask, side by side, two
+    // projectors that are on and in standby. Each answer is its own projector's or ERR4.
+    void noAnswerReachesAnotherProjectorsRequest()
+    {
+        const qsizetype ups = m_log.count("line up");
+        QVERIFY(m_sim.start({"--warmup", "0", "--late", "40", "--seed", "3"}));
+        QVERIFY(waitFor([&] { return m_log.count("line up") > ups; }, 10s));
+        Client on, standby;
+        on.open(port("PJLink, projector 1"), m_password);
+        standby.open(port("PJLink, projector 2"), m_password);
+        on.ask("%1POWR 1"); // done, whether or not its acknowledgement comes late
+        // Until each client has had its answer and ERR4 (a silenced projector answers ERR4
+        // for 5 s): nothing else may come.
+        QSet<QByteArray> seen;
+        for (int round = 0; round < 80 && seen.size() < 4; ++round, runFor(250ms)) {
+            on.send("%1POWR ?");
+            standby.send("%1POWR ?");
+            seen << "on " + on.line() << "standby " + standby.line();
+        }
+        QCOMPARE(seen, QSet<QByteArray>({"on %1POWR=1", "on %1POWR=ERR4", "standby %1POWR=0",
+                                         "standby %1POWR=ERR4"}));
     }
 
     void cleanupTestCase() { m_bridge.kill(), m_bridge.waitForFinished(); }
