@@ -15,18 +15,19 @@
 #include <memory>
 
 namespace tarn::bench {
-namespace {
-
-using namespace std::chrono_literals;
-using tarn::test::runFor;
-using tarn::test::SimProcess;
-using tarn::test::waitFor;
 
 void out(const QString &text)
 {
     std::fputs(qPrintable(text + u'\n'), stdout);
     std::fflush(stdout);
 }
+
+namespace {
+
+using namespace std::chrono_literals;
+using tarn::test::runFor;
+using tarn::test::SimProcess;
+using tarn::test::waitFor;
 
 // The bridge's share of one CPU over a span of event-loop time, in percent.
 double cpuPercent(const BridgeProcess &bridge, std::chrono::milliseconds span)
