@@ -58,7 +58,8 @@ private slots:
         QTextStream outStream(&out);
         QString err;
         QTextStream errStream(&err);
-        Sender sender(port, clock, outStream, errStream);
+        Sender sender(
+            port, clock, [&clock] { return clock.now(); }, outStream, errStream);
         Rounds rounds(sender, clock);
         QList<int> finished;
         QObject::connect(&rounds, &Rounds::finished, [&](int code) { finished << code; });

@@ -8,6 +8,7 @@
 #include "serialcontrol.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 namespace {
 
@@ -23,7 +24,10 @@ int run(const send::Options &options, QTextStream &out, QTextStream &err)
 
     SerialControl port;
     QtTimerFactory timers;
-    send::Sender sender(port, timers, out, err);
+    QElapsedTimer clock;
+    clock.start();
+    send::Sender sender(
+        port, timers, [&clock] { return milliseconds(clock.elapsed()); }, out, err);
     send::Rounds rounds(sender, timers);
     QObject::connect(&rounds, &send::Rounds::finished, QCoreApplication::instance(),
                      &QCoreApplication::exit, Qt::QueuedConnection);
