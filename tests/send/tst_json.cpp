@@ -74,7 +74,11 @@ private slots:
         QVERIFY2(out.endsWith(R"("status":" Power ON"})"
                               "\n"),
                  qPrintable(out));
-        clock.advance(2500ms); // the third round meets silence for longer than the interval
+        // The third round meets silence for longer than the interval; the fourth follows as
+        // soon as the line has settled.
+        clock.advance(2999ms);
+        QCOMPARE(port.frames.size(), 3);
+        clock.advance(1ms);
         QCOMPARE(port.frames.size(), 4);
         clock.advance(1500ms);
         QCOMPARE(finished, QList{2}); // the worst round's status
