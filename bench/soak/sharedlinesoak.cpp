@@ -209,7 +209,7 @@ QList<BridgeSoakCheck> soakLockOut(const QString &bin, std::chrono::seconds leng
     SimProcess sim({}, bin + "/tarn-sim");
     BridgeProcess bridge(bin + "/tarn-bridge");
     if (!file.open(QIODevice::WriteOnly) || !file.write(password) || !file.flush() ||
-        !sim.start() ||
+        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) || !sim.start() ||
         !bridge.start({"--port", sim.link(), "--password-file", file.fileName(), "--listen",
                        "127.0.0.1:0=1", "--raw", "0"},
                       2))
