@@ -25,13 +25,9 @@ struct Client
             QCryptographicHash::hash(greeting.mid(9) + password, QCryptographicHash::Md5).toHex();
         return greeting;
     }
-    void send(const QByteArray &command)
-    {
-        socket.write(std::exchange(digest, {}) + command + '\r');
-    }
     QByteArray ask(const QByteArray &command)
     {
-        send(command);
+        socket.write(std::exchange(digest, {}) + command + '\r');
         return line();
     }
     QByteArray line()
@@ -113,8 +109,9 @@ private slots:
     }
 
     // A wrong password puts nothing on the line. One client sends a megabyte without a
-    // carriage return, one never reads its answers, 500 connect at once: each is cut off,
-    // and the others are answered still.
+    // carriage return, one never reads its answers: each is cut off, and the others are
+    // answered still. (The caps are checked on the virtual clock, and 500 connections
+    // at once in the soak.)
     void badClientsAreRefusedOrCutOffAndTheOthersAnswered()
     {
         const qsizetype frames = m_sim.lines().filter(QRegularExpression("^< ")).size();
@@ -131,9 +128,6 @@ private slots:
         QTcpSocket flood;
         flood.connectToHost(QHostAddress::LocalHost, port("PJLink"));
         flood.write(QByteArray(1 << 20, 'x'));
-        std::vector<QTcpSocket> crowd(500);
-        for (QTcpSocket &socket : crowd)
-            socket.connectToHost(QHostAddress::LocalHost, port("PJLink"));
         QVERIFY(waitFor([&] { return flood.state() == QTcpSocket::UnconnectedState; }, 20s));
         QVERIFY(
             waitFor([&] { return m_log.contains("cut off: it leaves its answers unread"); }, 20s));
@@ -150,13 +144,13 @@ private slots:
         Client on, standby;
         on.open(port("PJLink, projector 1"), m_password);
         standby.open(port("PJLink, projector 2"), m_password);
-        on.ask("%1POWR 1"); // done, whether or not its acknowledgement comes late
+        on.ask("%1POWR 1"), standby.ask("%1CLSS ?"); // both digests given
         // Until each client has had its answer and ERR4 (a silenced projector answers ERR4
         // for 5 s): nothing else may come.
         QSet<QByteArray> seen;
         for (int round = 0; round < 80 && seen.size() < 4; ++round, runFor(250ms)) {
-            on.send("%1POWR ?");
-            standby.send("%1POWR ?");
+            on.socket.write("%1POWR ?\r");
+            standby.socket.write("%1POWR ?\r");
             seen << "on " + on.line() << "standby " + standby.line();
         }
         QCOMPARE(seen, QSet<QByteArray>({"on %1POWR=1", "on %1POWR=ERR4", "standby %1POWR=0",

@@ -9,7 +9,6 @@
 
 using namespace tarn::sim;
 using std::chrono::milliseconds;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -260,22 +259,6 @@ private slots:
             QVERIFY(out.bytes.endsWith('\r') && out.bytes.size() > 12 && out.bytes.size() <= 15);
         }
         QCOMPARE(kinds.size(), 4);
-    }
-
-    void aShareOfRepliesGoesLateTheRestOnTime()
-    {
-        Faults faults;
-        faults.latePercent = 25;
-        Transmitter transmitter(faults, 7);
-        int late = 0;
-        for (milliseconds sent{0}; sent < 400s; sent += 1s) {
-            transmitter.send("\x06", sent);
-            const milliseconds after = transmitter.nextDue().value() - sent;
-            QVERIFY(after == 0ms || (after > 500ms && after < 1s));
-            late += after > 0ms;
-            QCOMPARE(transmitter.take(sent + after).bytes, "\x06");
-        }
-        QVERIFY2(late > 60 && late < 140, qPrintable(QString::number(late))); // about a quarter
     }
 
     void theCommandLineSetsTheOptionsOrSaysWhatIsWrong_data()
