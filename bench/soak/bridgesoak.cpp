@@ -95,6 +95,9 @@ QList<BridgeSoakCheck> judge(const BridgeSoakSettings &settings, const BridgePro
                  formatted(back.max, 0) + QStringLiteral(" ms")));
     out(QStringLiteral("Bridge CPU while down: median %1 %, max %2 %; while up: median %3 %")
             .arg(formatted(idle.median, 1), formatted(idle.max, 1), formatted(busy.median, 1)));
+    if (downs != settings.restarts) // say why the line went down each time
+        for (const QString &line : bridge.log().split(u'\n').filter(u"line down"))
+            out(line);
     QStringList kb;
     for (const double m : f.memory)
         kb << QString::number(qint64(m));
