@@ -466,6 +466,10 @@ void Bench::measureRawRhythm()
         const Summary atLine = summarize(gaps(hold.atLine));
         const bool ok = std::abs(answers.median - 5.0) <= 0.05 && hold.warnings.isEmpty() &&
                         hold.atLine.size() == hold.sent.size();
+        double slowest = 0; // a PJLink round trip, the raw client's turn included
+        for (const auto &p : busy)
+            for (const double trip : p->roundTrips)
+                slowest = std::max(slowest, trip);
         report.add(
             QStringLiteral("Raw port: a panel's 5 ms repeat, its answers, %1 PJLink "
                            "clients polling each second beside")
@@ -474,12 +478,14 @@ void Bench::measureRawRhythm()
             QStringLiteral("held %1 s; sent: median %2, p99 %3; at the line (as the "
                            "simulator reports them, late when its output is batched): "
                            "median %4, p99 %5; %6 of %7 frames reached the line; %8 "
-                           "PJLink frames meanwhile; warnings: %9")
+                           "PJLink frames meanwhile, their round trips at most %9; "
+                           "warnings: %10")
                 .arg(m_settings.hold.count())
                 .arg(ms(sent.median), ms(sent.p99), ms(atLine.median), ms(atLine.p99))
                 .arg(hold.atLine.size())
                 .arg(hold.sent.size())
                 .arg(hold.polled)
+                .arg(ms(slowest))
                 .arg(hold.warnings.isEmpty() ? QStringLiteral("none") : hold.warnings.join(u"; ")));
         for (auto &p : busy)
             p->stop();
