@@ -56,8 +56,8 @@ struct Round
 };
 
 // One case of the attribution soak: projector 1 switched on, then `rounds` rounds of
-// POWR ? to it and, beside, POWR ? to projector 2 (in standby) or the raw client's
-// A002CR0.
+// POWR ? to it and, beside, POWR ? to projector 2 (in standby) or, just before, the raw
+// client's A002CR0.
 Round attributionCase(const QString &bin, const QStringList &simArguments, bool raw, int rounds)
 {
     SimProcess sim(QStringList{"--projectors", "2", "--warmup", "0"} + simArguments,
@@ -82,8 +82,11 @@ Round attributionCase(const QString &bin, const QStringList &simArguments, bool 
     waitFor([&] { return !answers[0].isEmpty(); }, 5s);
     for (int round = 0; round < rounds; ++round, runFor(200ms)) {
         answers[0].clear(), answers[1].clear();
+        if (raw)
+            rawClient.send("A002CR0\r"), runFor(10ms); // on the line first
         on.ask("POWR ?");
-        raw ? rawClient.send("A002CR0\r") : standby.ask("POWR ?");
+        if (!raw)
+            standby.ask("POWR ?");
         if (!waitFor([&] { return !answers[0].isEmpty() && (raw || !answers[1].isEmpty()); },
                      10s)) {
             ++tally.missing;

@@ -147,10 +147,10 @@ private slots:
         row("two frames are never split", "ask 1 A002 C0E C0C|ask 2 A001 CR0|\x06",
             "A002C0E\r|A002C0C\r", "");
         row("owners in turn, one request each, each answer to its owner",
-            "ask 9 A004 CR0|ask 1 A001 C0E|ask 1 A001 C0C|ask 1 A001 C0D|ask 2 A002 CR0|"
+            "ask 4 A004 CR0|ask 1 A001 C0E|ask 1 A001 C0C|ask 1 A001 C0D|ask 2 A002 CR0|"
             "ask 3 A003 CR0|01\r|\x06|00\r|02\r|\x06|\x06",
             "A004CR0\r|A001C0E\r|A002CR0\r|A003CR0\r|A001C0C\r|A001C0D\r",
-            "9 Ok 01|1 Ok \x06|2 Ok 00|3 Ok 02|1 Ok \x06|1 Ok \x06");
+            "4 Ok 01|1 Ok \x06|2 Ok 00|3 Ok 02|1 Ok \x06|1 Ok \x06");
         row("bytes that came before the frame", "held 80\r|ask 1 A001 CR0|01\r", "A001CR0\r",
             "1 Ok 01", "80\r");
         row("cancelled, waiting or on the line",
