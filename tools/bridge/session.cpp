@@ -9,6 +9,7 @@ namespace tarn::bridge {
 namespace {
 
 constexpr qsizetype kDigestLength = 32;
+const QString kNotPjlink = QStringLiteral("sent a line that is not a PJLink request");
 
 QByteArray randomDigits(quint32 random)
 {
@@ -101,7 +102,7 @@ void Session::take(const RequestFramer::Piece &piece)
     else if (isRequest(piece.line))
         enqueue(replyLine(piece.line, "ERR2"), true);
     else
-        drop(QStringLiteral("sent a line that is not a PJLink request"));
+        drop(kNotPjlink);
 }
 
 void Session::handle(const QByteArray &line)
@@ -114,7 +115,7 @@ void Session::handle(const QByteArray &line)
     } else if (command->isEmpty()) {
         return; // the digest alone
     } else if (!isRequest(*command)) {
-        drop(QStringLiteral("sent a line that is not a PJLink request"));
+        drop(kNotPjlink);
     } else {
         m_idle->setEnabled(true); // only a complete request keeps the connection
         if (command->size() > kMaxCommand)
