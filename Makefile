@@ -22,7 +22,8 @@ export XDG_RUNTIME_DIR ?= /tmp/runtime-$(shell id -u)
 
 DEBS := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
         fonts-ipafont-gothic xvfb xauth clang libclang-rt-14-dev clang-tidy clang-format \
-        dpkg-dev appstream lintian
+        dpkg-dev appstream lintian \
+        mosquitto libmosquitto-dev openssl python3-prometheus-client
 
 CTEST   := QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j$(JOBS)
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
@@ -42,7 +43,7 @@ deps:
 	    sudo=$$([ "$$(id -u)" = 0 ] || echo sudo); \
 	    echo "Installing:" $$missing; \
 	    $$sudo apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq $$missing; \
+	    $$sudo scripts/install-debs.sh $$missing; \
 	fi
 
 # $(call configure,FOLDER,ENVIRONMENT,OPTIONS): configures FOLDER on first use, and again

@@ -19,7 +19,7 @@
 #include "app/panel.h"
 #include "app/qttimer.h"
 #include "serialcontrol.h"
-#include "traffic/replyend.h"
+#include "traffic/linerules.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -228,8 +228,8 @@ void Bench::simFrame(const QString &line)
 // Round trips of one frame at a time, straight on the serial line.
 std::vector<double> Bench::direct(const QByteArray &frame)
 {
-    qputenv("TARN_COM1", QFile::encodeName(m_link));
     tarn::SerialControl port;
+    port.setDevice(1, m_link);
     port.setFixedSetup({});
     if (!port.setSettings(QStringLiteral("19200,N,8,1")) || !port.setPortOpen(true))
         return {};

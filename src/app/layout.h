@@ -73,7 +73,6 @@ inline constexpr quint32 kWindowBack = 0x00C0C0C0;
 inline constexpr quint32 kWindowFore = 0x00000000;
 inline constexpr Font kWindowFont{u"ＭＳ ゴシック", 9, true};
 inline constexpr int kClientWidth = 9495;
-inline constexpr int kClientHeight = 6825;
 inline constexpr int kTwipsPerPixel = 15;
 
 // In creation order, frames before their children.

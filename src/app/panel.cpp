@@ -170,14 +170,7 @@ void Panel::Form_Load(QSize screenTwips)
 
     // A failure to open COM1 does not keep the window from opening: it is reported in
     // the STATUS line and the operator can choose a port in the "COM" frame.
-    m_port.setFixedSetup(CommControl::FixedSetup{});
-    report(Cause::System, [this]() -> Outcome {
-        if (auto r = m_port.setCommPort(1); !r)
-            return r;
-        if (auto r = m_port.setSettings(m_state.PortSettings); !r)
-            return r;
-        return m_port.setPortOpen(true);
-    }());
+    report(Cause::System, openPort(m_port, 1, m_state.PortSettings));
 
     // Selecting "COM1" from code runs its click: the port ends open on COM1. It reopens
     // only what start-up opened; a port that failed to open stays closed until chosen.

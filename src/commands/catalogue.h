@@ -25,8 +25,6 @@ struct OneShotButton
     QStringView caption;    // as on the button
     QLatin1StringView code; // three characters, e.g. "C00" or "CR0"
     std::optional<ArrowPadSetting> arrowPad;
-
-    bool isQuery() const { return code.startsWith(QLatin1StringView("CR")); }
 };
 
 // The intervals a press writes into the repeat timer, the reply time-out and the

@@ -1,5 +1,7 @@
 #include "replies/decoding.h"
 
+#include "traffic/hexdigit.h"
+
 #include <algorithm>
 #include <array>
 #include <initializer_list>
@@ -95,11 +97,7 @@ std::optional<QString> lampMode(QStringView source)
     const char16_t l = key[3].unicode();
     if (h < u'0' || h > u'2')
         return std::nullopt;
-    int mask = -1;
-    if (l >= u'0' && l <= u'9')
-        mask = l - u'0';
-    else if (l >= u'A' && l <= u'F')
-        mask = l - u'A' + 10;
+    const int mask = hexValue(l);
     if (mask < 0)
         return std::nullopt;
     return concat({u" ", kLampPart[mask], u": ", kLampModePart[h - u'0']});

@@ -1,5 +1,6 @@
 #include "replies/projectorstatus.h"
 
+#include "traffic/frame.h"
 #include "traffic/hexdigit.h"
 
 #include <QJsonArray>
@@ -11,9 +12,6 @@ namespace tarn {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-constexpr char kAck = 6;
-constexpr char kCr = 13;
 
 bool isPrintable(char c)
 {

@@ -44,17 +44,6 @@ public:
     virtual bool portOpen() const = 0;
     // Closing a closed port succeeds.
     virtual Outcome setPortOpen(bool open) = 0;
-    // Opens the port without waiting for its far end, for a program that must go on
-    // serving others meanwhile: opened() or openFailed() follows, possibly before this
-    // returns. Closing the port drops an opening under way. By default the port opens at
-    // once, as setPortOpen(true) does.
-    virtual void beginOpen()
-    {
-        if (const Outcome outcome = setPortOpen(true); outcome)
-            emit opened();
-        else
-            emit openFailed(outcome.description());
-    }
 
     // Queues the bytes for the line in one operation. Fails when the port is not open
     // or the bytes do not fit in what is left of the output buffer.
@@ -70,10 +59,6 @@ public:
     virtual QString deviceName() const = 0;
 
 signals:
-    // The end of beginOpen(): the port is open, or it is closed and the description says
-    // which device and why.
-    void opened();
-    void openFailed(const QString &description);
     // Characters arrived (commEvent() == kEventReceive) or something else happened
     // on the line (other codes, which reception ignores).
     void onComm();
@@ -81,5 +66,23 @@ signals:
     // now, and the description says which device and why. Reported once.
     void failed(const QString &description);
 };
+
+// Sets port `number` up for its opening, the same way in every program: the fixed setup,
+// then the number and the settings, stopping at the first step that fails.
+inline Outcome prepare(CommControl &port, int number, const QString &settings)
+{
+    port.setFixedSetup({});
+    if (auto r = port.setCommPort(number); !r)
+        return r;
+    return port.setSettings(settings);
+}
+
+// Sets port `number` up and opens it.
+inline Outcome openPort(CommControl &port, int number, const QString &settings)
+{
+    if (auto r = prepare(port, number, settings); !r)
+        return r;
+    return port.setPortOpen(true);
+}
 
 } // namespace tarn

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QString>
 #include <QStringView>
 #include <array>
 
@@ -21,5 +22,13 @@ inline constexpr std::array kPjSelectOptions = {
     PjSelectOption{u"Option5", u"001", "A001"}, PjSelectOption{u"Option6", u"002", "A002"},
     PjSelectOption{u"Option7", u"003", "A003"}, PjSelectOption{u"Option8", u"004", "A004"},
 };
+
+// The address an operator's word names, as every program's options take it: "single",
+// "all", or a projector's number 1 to 4 (or, as on the button, 001 to 004), in any case.
+// Null for any other word.
+const PjSelectOption *addressForWord(QStringView word);
+
+// The word for an address, as messages and logs name it: "single", "all", "1" to "4".
+QString addressWord(const PjSelectOption &address);
 
 } // namespace tarn

@@ -1,14 +1,14 @@
 #include "traffic/rendering.h"
 
+#include "traffic/frame.h"
+
 #include <array>
 #include <string_view>
 
 namespace tarn {
 namespace {
 
-constexpr char kAck = 6;
 constexpr char kLf = 10;
-constexpr char kCr = 13;
 
 // One token per byte value, worked out once: the first rule that applies wins.
 struct TokenTable
@@ -38,9 +38,8 @@ struct TokenTable
 
 constexpr TokenTable kTokens;
 
-} // namespace
-
-void appendMonitorTokens(QString &rendering, QByteArrayView data)
+// Appends the tokens of data to a rendering.
+void appendTokens(QString &rendering, QByteArrayView data)
 {
     // Every token is ASCII, so build Latin-1 bytes and widen them once.
     QByteArray tokens;
@@ -52,12 +51,14 @@ void appendMonitorTokens(QString &rendering, QByteArrayView data)
     rendering.append(QLatin1StringView(tokens));
 }
 
+} // namespace
+
 QString renderMonitor(QByteArrayView data)
 {
     QString rendering;
     rendering.reserve(1 + data.size() * 3);
     rendering.append(QLatin1Char(' '));
-    appendMonitorTokens(rendering, data);
+    appendTokens(rendering, data);
     return rendering;
 }
 

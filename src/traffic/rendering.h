@@ -11,8 +11,4 @@ namespace tarn {
 // "? " for everything else (other control bytes, "{" to "~", 127, bytes above 127).
 QString renderMonitor(QByteArrayView data);
 
-// Appends the tokens of data to an existing rendering, so that
-// renderMonitor(a + b) == renderMonitor(a) + renderTokens(b).
-void appendMonitorTokens(QString &rendering, QByteArrayView data);
-
 } // namespace tarn

@@ -3,11 +3,11 @@
 
 #include "replies/decoding.h"
 #include "traffic/addressing.h"
+#include "traffic/frame.h"
 #include "traffic/rendering.h"
 
 namespace tarn {
 namespace {
-constexpr char kCr = '\r';
 const QString kNoReply = QStringLiteral(" X X X X");
 } // namespace
 
@@ -20,10 +20,7 @@ void Panel::choosePjSelect(const PjSelectOption &pj)
 // Builds the frame for code with the prefix of this moment and transmits it.
 Outcome Panel::send(QLatin1StringView code)
 {
-    QByteArray frame;
-    frame.reserve(m_state.PjPrefix.size() + code.size() + 1);
-    frame.append(m_state.PjPrefix).append(code.data(), code.size()).append(kCr);
-    m_state.SendFrame = std::move(frame);
+    m_state.SendFrame = frameFor(m_state.PjPrefix, QByteArrayView(code.data(), code.size()));
     return Hyouji(m_state.SendFrame, kTransmit);
 }
 

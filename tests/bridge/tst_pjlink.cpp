@@ -1,11 +1,12 @@
 // The gateway's PJLink side on a fake line (or the simulator's projectors) and fake client
-// connections, on a virtual clock; and its password file.
+// connections, on a virtual clock; its command line and its password file.
 #include "fakelineservice.h"
 #include "fakestream.h"
 #include "virtualclock.h"
 
 #include "gateway.h"
 #include "line.h"
+#include "options.h"
 #include "passwordfile.h"
 #include "session.h"
 
@@ -50,6 +51,26 @@ struct Rig
     QStringList log;
     Gateway gateway;
 };
+
+// The options as "port settings listener... [raw ADDR:PORT] password|no-auth", a listener as
+// ADDR:PORT=who/prefix/name/inputs; or why they cannot be used.
+QString described(const std::variant<Options, QString> &parsed)
+{
+    if (const auto *problem = std::get_if<QString>(&parsed))
+        return *problem;
+    const Options &o = std::get<Options>(parsed);
+    QStringList parts{o.port, o.settings};
+    for (const Listener &l : o.listeners)
+        parts << QStringLiteral("%1:%2=%3/%4/%5/%6")
+                     .arg(l.endpoint.address.toString())
+                     .arg(l.endpoint.port)
+                     .arg(l.profile.who, l.profile.prefix, l.profile.name,
+                          l.profile.inputs.join(','));
+    if (o.raw)
+        parts << QStringLiteral("raw %1:%2").arg(o.raw->address.toString()).arg(o.raw->port);
+    parts << (o.passwordFile ? "password " + *o.passwordFile : "no-auth");
+    return parts.join(u' ') + (o.help ? " help" : "");
+}
 
 } // namespace
 
@@ -331,6 +352,55 @@ private slots:
         now += 59985ms;
         throttle.recordFailure("new"); // only "last" failed within the minute
         QCOMPARE(throttle.clients(), 2);
+    }
+
+    void theOptionsFollowTheirRulesOrSayWhichOneIsBroken_data()
+    {
+        QTest::addColumn<QString>("arguments"); // after "--port /dev/x"
+        QTest::addColumn<QString>("outcome");
+        const auto row = [](const char *arguments, const QString &outcome) {
+            QTest::newRow(arguments) << QString(arguments) << outcome;
+        };
+        const QString line = "/dev/x 19200,N,8,1 ", inputs = "/11,12,13,14 no-auth";
+        row("--no-auth --listen 4352=1", line + "0.0.0.0:4352=1/A001/TARN HV20 001" + inputs);
+        row("--no-auth --listen 127.0.0.1:0=Single --name single=Hall --speed=9600",
+            "/dev/x 9600,N,8,1 127.0.0.1:0=single//Hall" + inputs);
+        row("--no-auth --listen [::1]:65535=ALL --inputs 51,11,59,12",
+            line + "::1:65535=all/AFFF/TARN HV20 ALL/51,11,59,12 no-auth");
+        row("--password-file pw --listen 1=004 --raw 4001",
+            line + "0.0.0.0:1=4/A004/TARN HV20 004/11,12,13,14 raw 127.0.0.1:4001 password pw");
+        row("--no-auth --raw 0.0.0.0:4001", line + "raw 0.0.0.0:4001 no-auth");
+        row("--help", "  no-auth help"); // nothing else is read
+        const QString listen = "bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
+                               "or all";
+        for (const char *bad :
+             {"4352", "4352=5", "4352=A001", "::1:4352=1", "65536=1", "host:80=1"})
+            row(qPrintable("--no-auth --listen " + QString(bad)), listen.arg(bad));
+        const QString name = "bad --name '%1': use WHO=TEXT, TEXT being 1 to 64 printable ASCII "
+                             "characters";
+        for (const QString &bad :
+             {QString("1="), "1=" + QString(65, 'N'), QString("1=caf\u00e9"), QString("5=x")})
+            row(qPrintable("--no-auth --listen 1=1 --name " + bad), name.arg(bad));
+        row("--no-auth --listen 1=1 --name 2=x", "--name 2: no --listen serves 2");
+        const QString codes = "bad --inputs '%1': use four different PJLink input codes, e.g. "
+                              "11,12,31,32";
+        for (const char *bad : {"11,12,13", "11,11,12,13", "11,12,13,61", "11,12,13,10"})
+            row(qPrintable("--no-auth --listen 1=1 --inputs " + QString(bad)), codes.arg(bad));
+        row("--no-auth --raw x", "bad --raw 'x': use [ADDR:]PORT");
+        row("--no-auth", "nothing to serve: give --listen (or --raw)");
+        row("--no-auth --password-file pw --raw 1",
+            "--password-file and --no-auth exclude each other");
+        row("--raw 1", "refusing to serve PJLink without authentication: give --password-file "
+                       "FILE, or --no-auth to serve without it");
+        row("--no-auth --raw 1 extra", "unexpected argument 'extra'");
+        row("--no-auth --raw 1 --port=", "--port DEVICE is required");
+    }
+    void theOptionsFollowTheirRulesOrSayWhichOneIsBroken()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, outcome);
+        const QStringList words = arguments.split(u' ', Qt::SkipEmptyParts);
+        QCOMPARE(described(parseArguments(QStringList{"--port", "/dev/x"} + words)), outcome);
     }
 
     void passwordFile_data()

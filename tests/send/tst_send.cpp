@@ -97,7 +97,8 @@ private slots:
         row("", "no command given");
         row("-- --help", "unknown command '--help'");
         row("--baud 9600 status", "unknown option '--baud'");
-        row("-speed 9600 status", "unknown option '-speed'");
+        row("-speed 9600 --address=aLL status", "[AFFF] 9600,N,8,1 500 - status=CR0");
+        row("--json=yes status", "--json takes no value");
         row("--speed 4800 status", "bad speed '4800': use 19200 or 9600");
         row("--address 5 status", "bad address '5': use single, all or 1 to 4");
         row("--address=0 status", "bad address '0': use single, all or 1 to 4");
@@ -105,7 +106,7 @@ private slots:
         row("--timeout 0 status", "bad timeout '0': use 1 to 60000 ms");
         row("--timeout +50 status", "bad timeout '+50': use 1 to 60000 ms");
         row("--port= status", "--port needs a device");
-        row("status --timeout", "--timeout needs a value");
+        row("status --timeout", "--timeout needs a value MS");
         row("--watch 0.05 status", "bad interval '0.05': use 0.1 to 86400 seconds");
         row("--watch=1. status", "bad interval '1.': use 0.1 to 86400 seconds");
         row("--count 2 status", "--count needs --watch");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/commcontrol.h"
+#include "serial/asynccommcontrol.h"
 
 #include <QByteArrayList>
 #include <QMap>
@@ -9,11 +9,11 @@ namespace tarn::test {
 
 // A serial control with no device behind it: it records what is written, delivers
 // what a test makes arrive, and fails where a test tells it to.
-class FakePort final : public CommControl
+class FakePort final : public AsyncCommControl
 {
     Q_OBJECT
 public:
-    using CommControl::CommControl;
+    using AsyncCommControl::AsyncCommControl;
 
     void setFixedSetup(const FixedSetup &) override {}
     int commPort() const override { return m_number; }

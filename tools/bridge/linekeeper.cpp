@@ -1,10 +1,10 @@
 #include "linekeeper.h"
 
-#include "serial/commcontrol.h"
+#include "serial/asynccommcontrol.h"
 
 namespace tarn::bridge {
 
-LineKeeper::LineKeeper(CommControl &port, TimerFactory &timers, QObject *parent)
+LineKeeper::LineKeeper(AsyncCommControl &port, TimerFactory &timers, QObject *parent)
     : QObject(parent), m_port(port), m_retry(timers.createTimer())
 {
     m_retry->setInterval(kRetry);
@@ -12,8 +12,8 @@ LineKeeper::LineKeeper(CommControl &port, TimerFactory &timers, QObject *parent)
         if (m_state == State::Closed)
             open(); // an opening that takes longer than kRetry is left to finish
     });
-    connect(&m_port, &CommControl::opened, this, &LineKeeper::onOpened);
-    connect(&m_port, &CommControl::openFailed, this, &LineKeeper::onDown);
+    connect(&m_port, &AsyncCommControl::opened, this, &LineKeeper::onOpened);
+    connect(&m_port, &AsyncCommControl::openFailed, this, &LineKeeper::onDown);
     connect(&m_port, &CommControl::failed, this, &LineKeeper::onDown);
 }
 
@@ -21,11 +21,7 @@ LineKeeper::~LineKeeper() = default;
 
 void LineKeeper::start(const QString &settings)
 {
-    m_port.setFixedSetup({});
-    Outcome step = m_port.setCommPort(1);
-    if (step)
-        step = m_port.setSettings(settings);
-    if (!step) {
+    if (const Outcome step = prepare(m_port, 1, settings); !step) {
         m_reportedDown = true; // settings that cannot be used are not tried again
         emit changed(false, step.description());
         return;

@@ -7,7 +7,7 @@
 #include <memory>
 
 namespace tarn {
-class CommControl;
+class AsyncCommControl;
 }
 
 namespace tarn::bridge {
@@ -21,7 +21,7 @@ class LineKeeper : public QObject
 public:
     static constexpr milliseconds kRetry{2000};
 
-    LineKeeper(CommControl &port, TimerFactory &timers, QObject *parent = nullptr);
+    LineKeeper(AsyncCommControl &port, TimerFactory &timers, QObject *parent = nullptr);
     ~LineKeeper() override;
 
     // Sets port 1 up with these settings ("19200,N,8,1") and opens it.
@@ -46,7 +46,7 @@ private:
     void onOpened();
     void onDown(const QString &description);
 
-    CommControl &m_port;
+    AsyncCommControl &m_port;
     std::unique_ptr<Timer> m_retry;
     State m_state = State::Closed;
     bool m_reportedDown = false;

@@ -1,12 +1,10 @@
 #include "linequeue.h"
 
-#include "serial/commcontrol.h"
-#include "traffic/replyend.h"
+#include "serial/asynccommcontrol.h"
+#include "traffic/linerules.h"
 
 namespace tarn::bridge {
 namespace {
-constexpr char kCr = '\r';
-constexpr char kAck = 6;
 const QByteArray kEveryProjector = "AFFF";
 
 // The address prefix of a frame the raw client wrote: "A" and three characters, or none.
@@ -16,7 +14,7 @@ QByteArrayView prefixOf(QByteArrayView frame)
 }
 } // namespace
 
-LineQueue::LineQueue(CommControl &port, TimerFactory &timers, Clock now, QObject *parent)
+LineQueue::LineQueue(AsyncCommControl &port, TimerFactory &timers, Clock now, QObject *parent)
     : QObject(parent), m_port(port), m_now(std::move(now)), m_keeper(port, timers), m_raw(timers),
       m_silenced(timers, kSilence, kMemoryEntries), m_answers(timers, kReuse, kMemoryEntries),
       m_deadline(timers.createTimer()), m_wake(timers.createTimer())
@@ -142,7 +140,7 @@ void LineQueue::sendCode()
     if (!isQuery(code))
         forgetAnswers(request.prefix);
     m_reply.clear();
-    transmit(request.prefix + code + kCr);
+    transmit(frameFor(request.prefix, code));
 }
 
 void LineQueue::sendRaw(const QByteArray &frame)

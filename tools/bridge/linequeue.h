@@ -7,14 +7,15 @@
 #include "rotation.h"
 #include "shortmemory.h"
 
-#include "traffic/settle.h"
+#include "traffic/linerules.h"
 
 #include <QObject>
 #include <optional>
 
 namespace tarn {
+class AsyncCommControl;
 class CommControl;
-}
+} // namespace tarn
 
 namespace tarn::bridge {
 
@@ -38,7 +39,7 @@ namespace tarn::bridge {
 // An answer belongs to its request or to none. A transaction that ends without its reply's
 // end (a time-out, a reply past kReplyLimit, or a raw frame to an address or to the
 // unaddressed projector that met kRawQuiet of silence) leaves the line unsettled: no
-// request's frame goes out until it settles (traffic/settle.h), whereas the raw client's
+// request's frame goes out until it settles (traffic/linerules.h), whereas the raw client's
 // own frames do not wait. Whatever arrives outside a transaction, and whatever is already
 // waiting when a frame goes out, goes to the raw client: a late reply is shown, never
 // taken as an answer, never reused.
@@ -68,7 +69,7 @@ public:
     static constexpr qsizetype kReplyLimit = 256;
     static constexpr std::size_t kMemoryEntries = 64;
 
-    LineQueue(CommControl &port, TimerFactory &timers, Clock now, QObject *parent = nullptr);
+    LineQueue(AsyncCommControl &port, TimerFactory &timers, Clock now, QObject *parent = nullptr);
     ~LineQueue() override;
 
     // Opens the line (port 1 of the serial control) with these settings: "19200,N,8,1".

@@ -73,8 +73,8 @@ int main(int argc, char *argv[])
     }
 
     // The line is port 1 of the serial control; --port says which device that is.
-    qputenv("TARN_COM1", options.port.toLocal8Bit());
     tarn::SerialControl port;
+    port.setDevice(1, options.port);
     tarn::QtTimerFactory timers;
     QElapsedTimer clock;
     clock.start();

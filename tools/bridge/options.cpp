@@ -1,10 +1,8 @@
 #include "options.h"
 
-#include "app/findrow.h"
-#include "serial/speeds.h"
+#include "app/commandline.h"
 #include "traffic/addressing.h"
 
-#include <QCommandLineParser>
 #include <algorithm>
 
 namespace tarn::bridge {
@@ -17,15 +15,6 @@ constexpr QStringView kProduct = u"TARN HV20";
 bool printable(QStringView text)
 {
     return std::ranges::all_of(text, [](QChar c) { return c >= u' ' && c <= u'~'; });
-}
-
-// "single", "all" or "1" to "4", as the panel's PJ Select group names them.
-const PjSelectOption *selectFor(const QString &who)
-{
-    const QString caption = who.size() == 1 ? QStringLiteral("00") + who : who.toUpper();
-    if (who.toLower() != who || (who.size() == 1 && (who < u"1" || who > u"4")))
-        return nullptr;
-    return findRow(kPjSelectOptions, &PjSelectOption::caption, caption);
 }
 
 std::optional<Endpoint> parseEndpoint(const QString &text, const QHostAddress &fallback)
@@ -42,27 +31,23 @@ std::optional<Endpoint> parseEndpoint(const QString &text, const QHostAddress &f
         host = text.left(colon);
         port = text.mid(colon + 1);
     }
-    bool ok = false;
-    const uint number = port.toUInt(&ok);
-    const bool digits = !port.isEmpty() &&
-                        std::ranges::all_of(port, [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const auto number = wholeNumber(port, 0, 65535);
     const QHostAddress address = host.isEmpty() ? fallback : QHostAddress(host);
-    if (!ok || !digits || number > 65535 || address.isNull() ||
-        (!text.startsWith(u'[') && host.contains(u':')))
+    if (!number || address.isNull() || (!text.startsWith(u'[') && host.contains(u':')))
         return std::nullopt;
-    return Endpoint{address, static_cast<quint16>(number)};
+    return Endpoint{address, static_cast<quint16>(*number)};
 }
 
 std::variant<Listener, QString> parseListener(const QString &text)
 {
     const qsizetype equals = text.lastIndexOf(u'=');
     const auto endpoint = parseEndpoint(text.left(equals), QHostAddress(QHostAddress::AnyIPv4));
-    const QString who = text.mid(equals + 1);
-    const PjSelectOption *select = equals < 0 ? nullptr : selectFor(who);
+    const PjSelectOption *select = equals < 0 ? nullptr : addressForWord(text.mid(equals + 1));
     if (!endpoint || !select)
         return QStringLiteral("bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
                               "or all")
             .arg(text);
+    const QString who = addressWord(*select);
     QByteArray name = kProduct.toLatin1();
     if (who != u"single")
         name += ' ' + select->caption.toLatin1();
@@ -88,14 +73,14 @@ std::optional<QList<QByteArray>> parseInputs(const QString &text)
 QString applyName(const QString &text, QList<Listener> &listeners)
 {
     const qsizetype equals = text.indexOf(u'=');
-    const QString who = text.left(equals);
+    const PjSelectOption *select = equals < 0 ? nullptr : addressForWord(text.left(equals));
     const QString name = text.mid(equals + 1);
-    if (equals < 0 || !selectFor(who) || name.isEmpty() || name.size() > kMaxName ||
-        !printable(name))
+    if (!select || name.isEmpty() || name.size() > kMaxName || !printable(name))
         return QStringLiteral("bad --name '%1': use WHO=TEXT, TEXT being 1 to %2 printable "
                               "ASCII characters")
             .arg(text)
             .arg(kMaxName);
+    const QString who = addressWord(*select);
     bool used = false;
     for (Listener &listener : listeners) {
         if (listener.profile.who == who) {
@@ -106,12 +91,13 @@ QString applyName(const QString &text, QList<Listener> &listeners)
     return used ? QString() : QStringLiteral("--name %1: no --listen serves %1").arg(who);
 }
 
-void describe(QCommandLineParser &parser)
+const QString kDescription = QStringLiteral(
+    "Serves the projectors on one serial line to PJLink clients (PJLink class 1) and,\n"
+    "optionally, the line itself to one raw client such as tarn-panel or tarn-send.");
+
+QList<QCommandLineOption> options()
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Serves the projectors on one serial line to PJLink clients (PJLink class 1) and,\n"
-        "optionally, the line itself to one raw client such as tarn-panel or tarn-send."));
-    parser.addOptions({
+    return {
         {"port", "Serial device, /dev/serial/by-id/... path or tcp://HOST:PORT (required).",
          "DEVICE"},
         {"speed", "19200 (default) or 9600; no parity, 8 data bits, 1 stop bit.", "BAUD"},
@@ -140,7 +126,7 @@ void describe(QCommandLineParser &parser)
         {"verbose", "Log every answer sent to a PJLink client."},
         {"help", "Show this help and exit."},
         {"version", "Show the version and exit."},
-    });
+    };
 }
 
 // The options that need checking against each other, once each is valid on its own.
@@ -190,12 +176,8 @@ QString readLine(const QCommandLineParser &parser, Options &options)
     options.port = parser.value("port");
     if (options.port.isEmpty())
         return QStringLiteral("--port DEVICE is required");
-    const QString speed = parser.isSet("speed") ? parser.value("speed") : QStringLiteral("19200");
-    const SpeedOption *row = findRow(kSpeedOptions, &SpeedOption::caption, speed);
-    if (!row)
-        return QStringLiteral("bad speed '%1': use 19200 or 9600").arg(speed);
-    options.settings = row->settings.toString();
-    return {};
+    return readSpeed(parser.isSet("speed") ? parser.value("speed") : QStringLiteral("19200"),
+                     options.settings);
 }
 
 } // namespace
@@ -203,9 +185,8 @@ QString readLine(const QCommandLineParser &parser, Options &options)
 std::variant<Options, QString> parseArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    describe(parser);
-    if (!parser.parse(QStringList{QStringLiteral("tarn-bridge")} + arguments))
-        return parser.errorText();
+    if (QString problem = readArguments(parser, options(), arguments); !problem.isNull())
+        return problem;
     if (!parser.positionalArguments().isEmpty())
         return QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
     Options options;
@@ -224,7 +205,8 @@ std::variant<Options, QString> parseArguments(const QStringList &arguments)
 QString usage()
 {
     QCommandLineParser parser;
-    describe(parser);
+    parser.setApplicationDescription(kDescription);
+    parser.addOptions(options());
     QString text = parser.helpText();
     text.replace(0, text.indexOf(u'\n'),
                  QStringLiteral("Usage: tarn-bridge --port DEVICE --listen [ADDR:]PORT=WHO... "

@@ -1,13 +1,13 @@
 #include "pjlinkcommands.h"
 
 #include "replies/projectorstatus.h"
+#include "traffic/frame.h"
 
 #include <array>
 
 namespace tarn::bridge {
 namespace {
 
-constexpr char kAck = 6;
 constexpr qint64 kMaxLampHours = 99999; // PJLink's lamp time has at most five digits
 constexpr qsizetype kMaxInfo = 32;      // PJLink's INFO has at most 32 characters
 constexpr int kLamps = 4;

@@ -1,6 +1,7 @@
 #include "commandnames.h"
 
 #include "commands/catalogue.h"
+#include "traffic/hexdigit.h"
 
 #include <algorithm>
 #include <array>
@@ -42,11 +43,6 @@ QStringView replaced(QStringView word)
 bool isNameCharacter(QChar c)
 {
     return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
-}
-
-bool isUpperHex(QChar c)
-{
-    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F');
 }
 
 } // namespace
@@ -92,9 +88,12 @@ bool isCommandCode(QStringView text)
 {
     if (text.size() != 3 || text[0] != u'C')
         return false;
+    const auto isHex = [](QChar c) {
+        return hexValue(c.unicode()) >= 0;
+    };
     if (text[1] == u'R')
-        return isUpperHex(text[2]) || (text[2] >= u'G' && text[2] <= u'Z');
-    return isUpperHex(text[1]) && isUpperHex(text[2]);
+        return isHex(text[2]) || (text[2] >= u'G' && text[2] <= u'Z');
+    return isHex(text[1]) && isHex(text[2]);
 }
 
 std::optional<QByteArray> resolveCommand(QStringView word)

@@ -19,10 +19,9 @@ using namespace tarn;
 int run(const send::Options &options, QTextStream &out, QTextStream &err)
 {
     // The sender always talks on port 1; --port says which device that is.
-    if (options.port)
-        qputenv("TARN_COM1", options.port->toLocal8Bit());
-
     SerialControl port;
+    if (options.port)
+        port.setDevice(1, *options.port);
     QtTimerFactory timers;
     QElapsedTimer clock;
     clock.start();

@@ -1,34 +1,15 @@
 #include "options.h"
 
-#include "app/findrow.h"
+#include "app/commandline.h"
 #include "commandnames.h"
-#include "serial/speeds.h"
-#include "traffic/addressing.h"
-
-#include <array>
 
 namespace tarn::send {
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr qint64 kMaxTimeoutMs = 60'000;
 constexpr qint64 kMinWatchMs = 100;
 constexpr qint64 kMaxWatchMs = 86'400'000;
 constexpr qint64 kMaxCount = 1'000'000'000;
-
-// A number written in decimal digits alone, within [low, high].
-std::optional<qint64> wholeNumber(const QString &value, qint64 low, qint64 high)
-{
-    const bool digitsOnly = !value.isEmpty() && std::ranges::all_of(value, [](QChar c) {
-        return c >= u'0' && c <= u'9';
-    });
-    bool ok = false;
-    const qint64 number = value.toLongLong(&ok);
-    if (!digitsOnly || !ok || number < low || number > high)
-        return std::nullopt;
-    return number;
-}
 
 // Seconds with up to three decimals ("2", "0.5"), as milliseconds within the watch's range.
 std::optional<milliseconds> seconds(const QString &value)
@@ -47,19 +28,6 @@ std::optional<milliseconds> seconds(const QString &value)
     return milliseconds(ms);
 }
 
-// The words --address takes: "single" and "all", and the projector numbers with or without
-// their leading zeros, all from the panel's own "PJ Select" group.
-const PjSelectOption *addressFor(const QString &word)
-{
-    for (const PjSelectOption &pj : kPjSelectOptions) {
-        const QString caption = pj.caption.toString().toLower();
-        if (word == caption || (pj.prefix.size() == 4 && pj.prefix != "AFFF" &&
-                                word == QString::number(caption.toInt())))
-            return &pj;
-    }
-    return nullptr;
-}
-
 // Stores the value of one option; a text is the reason it is not usable.
 QString store(Options &options, QStringView option, const QString &value)
 {
@@ -68,15 +36,9 @@ QString store(Options &options, QStringView option, const QString &value)
             return QStringLiteral("--port needs a device");
         options.port = value;
     } else if (option == u"speed") {
-        const SpeedOption *speed = findRow(kSpeedOptions, &SpeedOption::caption, value);
-        if (!speed)
-            return QStringLiteral("bad speed '%1': use 19200 or 9600").arg(value);
-        options.plan.settings = speed->settings.toString();
+        return readSpeed(value, options.plan.settings);
     } else if (option == u"address") {
-        const PjSelectOption *pj = addressFor(value.toLower());
-        if (!pj)
-            return QStringLiteral("bad address '%1': use single, all or 1 to 4").arg(value);
-        options.plan.prefix = pj->prefix.toByteArray();
+        return readAddress(value, options.plan.prefix);
     } else if (option == u"timeout") {
         const auto ms = wholeNumber(value, 1, kMaxTimeoutMs);
         if (!ms)
@@ -95,55 +57,36 @@ QString store(Options &options, QStringView option, const QString &value)
     return {};
 }
 
-constexpr std::array<QStringView, 6> kValueOptions = {u"port",    u"speed", u"address",
-                                                      u"timeout", u"watch", u"count"};
+// The options that take a value, in the order they are checked; usage() describes them all.
+const QStringList kValueOptions = {"port", "speed", "address", "timeout", "watch", "count"};
+const QList<QCommandLineOption> kOptions = {
+    {"port", {}, "DEVICE"}, {"speed", {}, "BAUD"},    {"address", {}, "WHO"},
+    {"timeout", {}, "MS"},  {"watch", {}, "SECONDS"}, {"count", {}, "N"},
+    {"json", {}},           {{"h", "help"}, {}},      {"version", {}},
+};
 
 } // namespace
 
 std::variant<Options, QString> parseArguments(const QStringList &arguments)
 {
+    QCommandLineParser parser;
+    if (const QString problem = readArguments(parser, kOptions, arguments); !problem.isNull())
+        return problem;
     Options options;
-    bool commandsOnly = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        if (commandsOnly || !argument.startsWith(u'-')) {
-            const auto code = resolveCommand(argument);
-            if (!code)
-                return QStringLiteral("unknown command '%1'").arg(argument);
-            options.plan.jobs.push_back({argument, *code});
-            continue;
+    options.help = parser.isSet("help");
+    options.version = parser.isSet("version");
+    options.plan.json = parser.isSet("json");
+    for (const QString &name : kValueOptions) {
+        for (const QString &value : parser.values(name)) {
+            if (const QString problem = store(options, name, value); !problem.isNull())
+                return problem;
         }
-        if (argument == u"--") {
-            commandsOnly = true;
-            continue;
-        }
-        if (argument == u"--help" || argument == u"-h") {
-            options.help = true;
-            continue;
-        }
-        if (argument == u"--version") {
-            options.version = true;
-            continue;
-        }
-        if (argument == u"--json") {
-            options.plan.json = true;
-            continue;
-        }
-        // --name VALUE or --name=VALUE
-        const qsizetype equals = argument.indexOf(u'=');
-        const QStringView name = QStringView(argument).mid(2, equals < 0 ? -1 : equals - 2);
-        if (!argument.startsWith(u"--") ||
-            std::ranges::find(kValueOptions, name) == kValueOptions.end())
-            return QStringLiteral("unknown option '%1'").arg(argument);
-        QString value;
-        if (equals >= 0)
-            value = argument.mid(equals + 1);
-        else if (i + 1 < arguments.size())
-            value = arguments[++i];
-        else
-            return QStringLiteral("--%1 needs a value").arg(name);
-        if (const QString problem = store(options, name, value); !problem.isEmpty())
-            return problem;
+    }
+    for (const QString &word : parser.positionalArguments()) {
+        const auto code = resolveCommand(word);
+        if (!code)
+            return QStringLiteral("unknown command '%1'").arg(word);
+        options.plan.jobs.push_back({word, *code});
     }
     if (!options.help && !options.version && options.plan.jobs.empty())
         return QStringLiteral("no command given");

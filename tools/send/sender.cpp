@@ -2,15 +2,10 @@
 
 #include "record.h"
 #include "replies/decoding.h"
+#include "traffic/linerules.h"
 #include "traffic/rendering.h"
-#include "traffic/replyend.h"
 
 namespace tarn::send {
-namespace {
-
-constexpr char kCr = 13;
-
-} // namespace
 
 Sender::Sender(CommControl &port, TimerFactory &timers, std::function<milliseconds()> now,
                QTextStream &out, QTextStream &err, QObject *parent)
@@ -32,14 +27,8 @@ void Sender::start(SendPlan plan)
     m_exitCode = kAllAnswered;
     m_running = true;
 
-    m_port.setFixedSetup({});
-    Outcome step = m_port.setCommPort(1);
-    if (step)
-        step = m_port.setSettings(m_plan.settings);
-    if (step)
-        step = m_port.setPortOpen(true);
-    if (!step) {
-        portFailed(step.description());
+    if (const Outcome opened = openPort(m_port, 1, m_plan.settings); !opened) {
+        portFailed(opened.description());
         return;
     }
     sendNext();
@@ -61,7 +50,7 @@ void Sender::sendNext()
     m_port.input(); // whatever is left of earlier replies belongs to none of this command
     m_reply.clear();
 
-    m_frame = m_plan.prefix + m_current->code + kCr;
+    m_frame = frameFor(m_plan.prefix, m_current->code);
     if (const Outcome written = m_port.output(m_frame); !written) {
         portFailed(written.description());
         return;

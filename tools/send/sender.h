@@ -2,7 +2,7 @@
 
 #include "app/timer.h"
 #include "serial/commcontrol.h"
-#include "traffic/settle.h"
+#include "traffic/linerules.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -41,7 +41,7 @@ struct SendPlan
 //
 // A command that meets silence or an incomplete reply by the time-out is reported on the
 // error stream, and the next one is sent all the same, once the line has settled: the
-// late reply is not taken for the next command's (traffic/settle.h). Frames to every
+// late reply is not taken for the next command's (traffic/linerules.h). Frames to every
 // projector ("AFFF")
 // get no answer on a shared line, so their silence is no failure; they wait the time-out
 // to let the projectors act before the next frame. A port that cannot be opened, a failed

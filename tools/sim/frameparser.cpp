@@ -1,5 +1,7 @@
 #include "frameparser.h"
 
+#include "traffic/frame.h"
+
 #include <utility>
 
 namespace tarn::sim {
@@ -17,7 +19,7 @@ std::vector<Frame> FrameParser::feed(QByteArrayView bytes)
 {
     std::vector<Frame> frames;
     for (const char c : bytes) {
-        if (c == kEnd) {
+        if (c == kCr) {
             finishRun(frames);
             continue;
         }

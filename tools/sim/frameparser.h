@@ -27,7 +27,6 @@ struct Frame
 class FrameParser
 {
 public:
-    static constexpr char kEnd = '\r';
     static constexpr qsizetype kCodeLength = 3;
     static constexpr qsizetype kPrefixLength = 4;
     static constexpr qsizetype kMaxBody = kPrefixLength + kCodeLength;

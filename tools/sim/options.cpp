@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "app/commandline.h"
+
 #include <functional>
 #include <vector>
 
@@ -97,63 +99,62 @@ const std::vector<Option> &table()
     return kOptions;
 }
 
-const Option *find(const QString &name)
+// The table as the parser's options; -h stands for --help, as in every program.
+QList<QCommandLineOption> parserOptions()
 {
+    QList<QCommandLineOption> options;
     for (const Option &option : table()) {
-        if (name == QLatin1String(option.name))
-            return &option;
+        QStringList names{QLatin1String(option.name)};
+        if (names[0] == u"help")
+            names << QStringLiteral("h");
+        options << QCommandLineOption(names, QLatin1String(option.help),
+                                      option.value ? QLatin1String(option.value) : QString());
     }
-    return nullptr;
+    return options;
+}
+
+// Stores one value of an option that takes one; a text is the reason it is not usable.
+QString store(const Option &option, const QString &value, Options &options)
+{
+    if (!option.store) { // the one text-valued option
+        if (value.isEmpty())
+            return QStringLiteral("--%1 needs a path").arg(QLatin1String(option.name));
+        options.link = value;
+        return {};
+    }
+    const auto number = wholeNumber(value, option.low, option.high);
+    if (!number) {
+        return QStringLiteral("--%1: '%2' is not a number from %3 to %4")
+            .arg(QLatin1String(option.name), value)
+            .arg(option.low)
+            .arg(option.high);
+    }
+    option.store(options, *number);
+    return {};
 }
 
 } // namespace
 
 std::variant<Options, QString> parseOptions(const QStringList &arguments)
 {
+    QCommandLineParser parser;
+    if (const QString problem = readArguments(parser, parserOptions(), arguments);
+        !problem.isNull())
+        return problem;
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
     Options options;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        if (argument == QLatin1String("-h")) {
-            options.help = true;
+    for (const Option &option : table()) {
+        const QString name = QLatin1String(option.name);
+        if (!option.value) {
+            if (parser.isSet(name))
+                option.store(options, 1);
             continue;
         }
-        if (!argument.startsWith(QLatin1String("--")))
-            return QStringLiteral("unexpected argument '%1'").arg(argument);
-        QString name = argument.mid(2);
-        std::optional<QString> value;
-        if (const auto equals = name.indexOf(u'='); equals >= 0) {
-            value = name.mid(equals + 1);
-            name.truncate(equals);
+        for (const QString &value : parser.values(name)) {
+            if (const QString problem = store(option, value, options); !problem.isNull())
+                return problem;
         }
-        const Option *option = find(name);
-        if (!option)
-            return QStringLiteral("unknown option '--%1'").arg(name);
-        if (!option->value) {
-            if (value)
-                return QStringLiteral("--%1 takes no value").arg(name);
-            option->store(options, 1);
-            continue;
-        }
-        if (!value) {
-            if (++i == arguments.size())
-                return QStringLiteral("--%1 needs a value %2").arg(name, option->value);
-            value = arguments[i];
-        }
-        if (!option->store) { // the one text-valued option
-            if (value->isEmpty())
-                return QStringLiteral("--%1 needs a path").arg(name);
-            options.link = *value;
-            continue;
-        }
-        bool ok = false;
-        const qint64 number = value->toLongLong(&ok, 10);
-        if (!ok || number < option->low || number > option->high) {
-            return QStringLiteral("--%1: '%2' is not a number from %3 to %4")
-                .arg(name, *value)
-                .arg(option->low)
-                .arg(option->high);
-        }
-        option->store(options, number);
     }
     if (options.tcpPort && !options.link.isEmpty())
         return QStringLiteral("--link makes no sense with --tcp");

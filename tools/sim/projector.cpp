@@ -1,4 +1,5 @@
 #include "projector.h"
+#include "traffic/frame.h"
 #include "traffic/hexdigit.h"
 
 #include <algorithm>
@@ -126,7 +127,7 @@ std::optional<QByteArray> Projector::answer(char query, milliseconds now)
     default:
         return std::nullopt;
     }
-    return data + '\r';
+    return data + kCr;
 }
 
 Projector::Power Projector::power(milliseconds now)

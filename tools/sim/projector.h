@@ -37,8 +37,6 @@ public:
         CoolingDown
     };
 
-    static constexpr char kAck = 6;
-
     Projector(int number, Timing timing, Conditions conditions = {});
 
     // Acts on a three-character code and returns the reply the projector sends back: ACK for

@@ -7,16 +7,24 @@
 
 namespace tarn {
 
+namespace {
+
+// A relative path ("build/com1", "./link") means the file it names from here; the serial
+// port would otherwise look for it under /dev.
+QString absolute(const QString &device)
+{
+    if (!TcpLink::isAddress(device) && device.contains(u'/') && QDir::isRelativePath(device))
+        return QDir::cleanPath(QDir::current().absoluteFilePath(device));
+    return device;
+}
+
+} // namespace
+
 QString deviceForPort(int number)
 {
-    QString mapped = qEnvironmentVariable("TARN_COM" + QByteArray::number(number));
-    if (!mapped.isEmpty()) {
-        // A relative path ("build/com1", "./link") means the file it names from here; the
-        // serial port would otherwise look for it under /dev.
-        if (!TcpLink::isAddress(mapped) && mapped.contains(u'/') && QDir::isRelativePath(mapped))
-            return QDir::cleanPath(QDir::current().absoluteFilePath(mapped));
-        return mapped;
-    }
+    if (QString mapped = qEnvironmentVariable("TARN_COM" + QByteArray::number(number));
+        !mapped.isEmpty())
+        return absolute(mapped);
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(number);
 #else
@@ -24,7 +32,7 @@ QString deviceForPort(int number)
 #endif
 }
 
-SerialControl::SerialControl(QObject *parent) : CommControl(parent)
+SerialControl::SerialControl(QObject *parent) : AsyncCommControl(parent)
 {
     m_line = *parseSettings(m_settings).settings;
 }
@@ -33,6 +41,11 @@ SerialControl::~SerialControl()
 {
     if (m_link)
         m_link->close();
+}
+
+void SerialControl::setDevice(int number, const QString &device)
+{
+    m_devices.insert(number, absolute(device));
 }
 
 void SerialControl::setFixedSetup(const FixedSetup &setup)
@@ -101,7 +114,7 @@ Outcome SerialControl::setPortOpen(bool open)
         return Outcome::failure(
             QStringLiteral("Cannot open %1: the port is already open").arg(deviceName()));
     }
-    Link &link = linkFor(deviceForPort(m_number));
+    Link &link = linkFor(deviceName());
     ++m_session;
     if (auto r = link.open(m_line, m_setup); !r)
         return r;
@@ -116,7 +129,7 @@ void SerialControl::beginOpen()
             QStringLiteral("Cannot open %1: the port is already open").arg(deviceName()));
         return;
     }
-    Link &link = linkFor(deviceForPort(m_number));
+    Link &link = linkFor(deviceName());
     ++m_session;
     m_opening = true;
     link.beginOpen(m_line, m_setup);
@@ -168,7 +181,8 @@ int SerialControl::commEvent() const
 
 QString SerialControl::deviceName() const
 {
-    return deviceForPort(m_number);
+    const auto named = m_devices.constFind(m_number);
+    return named != m_devices.cend() ? *named : deviceForPort(m_number);
 }
 
 // One link per device: reopening the same device reuses it, another device (or a

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "linesettings.h"
-#include "serial/commcontrol.h"
+#include "serial/asynccommcontrol.h"
+
+#include <QMap>
 
 namespace tarn {
 
@@ -14,13 +16,17 @@ class Link;
 QString deviceForPort(int number);
 
 // The serial control on a real serial device, through QSerialPort, or on a TCP
-// connection to a serial server.
-class SerialControl final : public CommControl
+// connection to a serial server. A port number stands for the device deviceForPort()
+// names, unless a program names it itself with setDevice().
+class SerialControl final : public AsyncCommControl
 {
     Q_OBJECT
 public:
     explicit SerialControl(QObject *parent = nullptr);
     ~SerialControl() override;
+
+    // Port `number` stands for this device (a path or tcp://HOST:PORT) from now on.
+    void setDevice(int number, const QString &device);
 
     void setFixedSetup(const FixedSetup &setup) override;
     int commPort() const override;
@@ -43,6 +49,7 @@ private:
 
     Link *m_link = nullptr; // a child, made on the first opening of each device
     FixedSetup m_setup;
+    QMap<int, QString> m_devices; // those named by setDevice()
     int m_number = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     LineSettings m_line;

@@ -26,9 +26,12 @@ TcpLink::TcpLink(QString address, QObject *parent)
 // first, in the resolver's own time (a numeric address skips that).
 Outcome TcpLink::open(const LineSettings &, const CommControl::FixedSetup &setup)
 {
-    if (auto started = startConnecting(setup); !started)
-        return started;
+    close();
     m_opening = Opening::Waiting;
+    if (auto started = startConnecting(setup); !started) {
+        m_opening = Opening::None;
+        return started;
+    }
     const bool connected = m_socket.waitForConnected(int(kConnectTimeout.count()));
     m_opening = Opening::None;
     if (!connected) {
@@ -41,20 +44,21 @@ Outcome TcpLink::open(const LineSettings &, const CommControl::FixedSetup &setup
 }
 
 // The same connection, reported by openFinished() while the event loop goes on; the
-// connection has kConnectTimeout to be made.
+// connection has kConnectTimeout to be made. The opening is under way before the
+// connection starts: one that fails at once (an unreachable address) fails inside
+// connectToHost() and is reported as this opening's failure, not as a lost line.
 void TcpLink::beginOpen(const LineSettings &, const CommControl::FixedSetup &setup)
 {
-    if (auto started = startConnecting(setup); !started) {
-        emit openFinished(started);
-        return;
-    }
+    close();
     m_opening = Opening::InBackground;
     m_connectTimeout.start(kConnectTimeout);
+    if (auto started = startConnecting(setup); !started)
+        finishInBackground(started);
 }
 
+// Starts connecting; the caller has closed the link and set its opening under way.
 Outcome TcpLink::startConnecting(const CommControl::FixedSetup &setup)
 {
-    close();
     const QUrl url(m_address, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty() || url.port() <= 0 || !url.path().isEmpty() ||
         url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
