@@ -58,7 +58,8 @@ private slots:
         QTextStream outStream(&out);
         QString err;
         QTextStream errStream(&err);
-        Sender sender(port, clock, outStream, errStream);
+        Sender sender(
+            port, clock, [&clock] { return clock.now(); }, outStream, errStream);
         Rounds rounds(sender, clock);
         QList<int> finished;
         QObject::connect(&rounds, &Rounds::finished, [&](int code) { finished << code; });
@@ -73,7 +74,11 @@ private slots:
         QVERIFY2(out.endsWith(R"("status":" Power ON"})"
                               "\n"),
                  qPrintable(out));
-        clock.advance(2500ms); // the third round meets silence for longer than the interval
+        // The third round meets silence for longer than the interval; the fourth follows as
+        // soon as the line has settled.
+        clock.advance(2999ms);
+        QCOMPARE(port.frames.size(), 3);
+        clock.advance(1ms);
         QCOMPARE(port.frames.size(), 4);
         clock.advance(1500ms);
         QCOMPARE(finished, QList{2}); // the worst round's status

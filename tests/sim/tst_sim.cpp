@@ -39,6 +39,7 @@ QString changes(const Options &o)
     note(o.timing.cooldown != d.timing.cooldown, "cooldown", o.timing.cooldown.count());
     note(o.timing.hour != d.timing.hour, "hour", o.timing.hour.count());
     note(o.faults.delay != d.faults.delay, "delay", o.faults.delay.count());
+    note(o.faults.latePercent != 0, "late", o.faults.latePercent);
     note(o.faults.silent, "silent", 1);
     note(o.faults.split, "split", 1);
     note(o.faults.noise, "noise", 1);
@@ -268,9 +269,9 @@ private slots:
             QTest::newRow(arguments) << QString(arguments) << QString(expected);
         };
         row("", "");
-        row("--projectors 1 --warmup=0 --cooldown 20 --hour-ms 1 --delay 7 --split --noise "
-            "--silent --flood 9600 --seed 4294967295 --tcp 65535",
-            "projectors=1 warmup=0 cooldown=20 hour=1 delay=7 silent=1 split=1 noise=1 "
+        row("--projectors 1 --warmup=0 --cooldown 20 --hour-ms 1 --delay 7 --late 100 --split "
+            "--noise --silent --flood 9600 --seed 4294967295 --tcp 65535",
+            "projectors=1 warmup=0 cooldown=20 hour=1 delay=7 late=100 silent=1 split=1 noise=1 "
             "flood=9600 seed=4294967295 tcp=65535");
         row("-h --link /tmp/com", "help=1 link=/tmp/com");
         row("--bogus", "unknown option '--bogus'");
