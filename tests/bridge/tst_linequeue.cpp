@@ -365,7 +365,9 @@ private slots:
         QFETCH(QByteArray, counts);
         Rig rig;
         QByteArrayList raised;
-        const auto note = [&raised](const QByteArray &what) { raised << what; };
+        const auto note = [&raised](const QByteArray &what) {
+            raised << what;
+        };
         QObject::connect(&rig.line, &LineQueue::exchanged,
                          [&](const QByteArray &p, const QByteArray &c, const QByteArray &r) {
                              note(p + ' ' + c + ' ' + r);
@@ -381,11 +383,11 @@ private slots:
         rig.play(script);
         QCOMPARE(raised.join('|'), seen);
         const LineCounters &n = state.counters();
-        QCOMPARE(QByteArrayList({QByteArray::number(n.transactions), QByteArray::number(n.timeouts),
-                                 QByteArray::number(n.reusedAnswers),
-                                 QByteArray::number(n.settleWaits)})
-                     .join(' '),
-                 counts);
+        QCOMPARE(
+            QByteArrayList({QByteArray::number(n.transactions), QByteArray::number(n.timeouts),
+                            QByteArray::number(n.reusedAnswers), QByteArray::number(n.settleWaits)})
+                .join(' '),
+            counts);
         QVERIFY(state.lineUp());
     }
 };

@@ -4,8 +4,8 @@
 #include "listeners.h"
 #include "options.h"
 #include "passwordfile.h"
-#include "poll.h"
 #include "pjlinkcommands.h"
+#include "poll.h"
 
 #include "http/httplistener.h"
 #include "http/httpserver.h"

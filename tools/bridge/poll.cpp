@@ -54,10 +54,9 @@ void Poll::ask(const QByteArray &prefix, const QByteArray &code)
 {
     if (!m_asking.insert(prefix + code).second)
         return;
-    m_line.submit(this, {prefix, {code}, LineRequest::Priority::Background},
-                  [this, prefix, code](const LineResult &result) {
-                      onAnswer(prefix, code, result);
-                  });
+    m_line.submit(
+        this, {prefix, {code}, LineRequest::Priority::Background},
+        [this, prefix, code](const LineResult &result) { onAnswer(prefix, code, result); });
 }
 
 void Poll::onAnswer(const QByteArray &prefix, const QByteArray &code, const LineResult &result)
