@@ -345,8 +345,9 @@ private slots:
         row("a reused answer", "ask 1 A001 CR0|00\r|ask 2 A001 CR0", "A001 CR0 00|reused",
             "1 0 1 0");
         row("a time-out, its silence and settling",
-            "ask 1 A001 CR0|~499|ask 2 A002 CR0|~1|~500|00\r|~5000",
-            "timeout A001|silenced A001|settling|A002 CR0 00|A001 silenced no more", "2 1 0 1");
+            "ask 1 A001 CR0|~499|ask 2 A002 CR0|~1|~200|ask 3 A002 CR1|~300|00\r|1\r|~5000",
+            "timeout A001|silenced A001|settling|A002 CR0 00|A002 CR1 1|A001 silenced no more",
+            "3 1 0 1");
         row("a raw query", "raw A002CR0\r|00\r", "A002 CR0 00", "1 0 0 0");
         row("a raw action without prefix", "raw C0E\r|\x06", " C0E \x06", "1 0 0 0");
         row("a raw broadcast", "raw AFFFC0E\r|~100", "AFFF C0E ", "1 0 0 0");
