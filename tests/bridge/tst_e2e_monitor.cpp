@@ -2,6 +2,7 @@
 // real time: the metrics as Prometheus's own parser reads them, the JSON API, the bounds.
 #include "parsemetrics.h"
 #include "realtime.h"
+#include "sendprocess.h"
 #include "simprocess.h"
 
 #include <QJsonDocument>
@@ -22,8 +23,22 @@ private slots:
         QVERIFY(m_sim.start());
         connect(&m_bridge, &QProcess::readyReadStandardError, this,
                 [this] { m_log += m_bridge.readAllStandardError(); });
-        QStringList arguments{"--port", m_sim.address(), "--no-auth", "--http", "0", "--poll",
-                              "1",      "--line-name",   "hall"};
+        QFile token(m_dir.filePath("token"));
+        QVERIFY(token.open(QIODevice::WriteOnly) && token.write(kToken) && token.flush());
+        QVERIFY(token.setPermissions(QFile::ReadOwner));
+        QStringList arguments{"--port",
+                              m_sim.address(),
+                              "--no-auth",
+                              "--http",
+                              "0",
+                              "--poll",
+                              "1",
+                              "--line-name",
+                              "hall",
+                              "--raw",
+                              "0",
+                              "--http-token-file",
+                              token.fileName()};
         for (const char *who : {"1", "2", "3", "4"})
             arguments << "--listen" << QStringLiteral("127.0.0.1:0=%1").arg(who);
         m_bridge.start(qEnvironmentVariable("TARN_BIN") + "/tarn-bridge", arguments);
@@ -118,6 +133,36 @@ private slots:
         QVERIFY(waitFor([&] { return get("/healthz").first == 200; }, 5s));
     }
 
+    // Control over HTTP needs the token; with it, power on reaches the line and the state
+    // goes through warming to on, and a query answers as tarn-send does. Then, cooling
+    // down, power on is refused over PJLink (ERR3) and HTTP (409): no C00 goes out.
+    void httpControlNeedsTheTokenAndARefusedPowerOnNeverReachesTheLine()
+    {
+        const auto frames = [&] {
+            return m_sim.lines().filter("A003C00").size();
+        };
+        for (const QByteArray auth : {"", "Authorization: Bearer wrong-token-0123\r\n"})
+            QCOMPARE(control("power-on", auth).first, 401);
+        QCOMPARE(frames(), 0);
+        QCOMPARE(control("power-on").second, "{\"command\":\"power-on\",\"frame\":\"A003C00\\r\","
+                                             "\"ok\":true,\"reply\":\"\\u0006\"}\n");
+        QCOMPARE(frames(), 1);
+        for (const char *power : {"warming", "on"})
+            QVERIFY2(waitFor([&] { return state("power") == power; }, 3s), power);
+        const Run run = send({"--port", QStringLiteral("tcp://127.0.0.1:%1").arg(port("raw")),
+                              "--address", "3", "--json", "status"});
+        QCOMPARE(control("status").second, run.out.toUtf8());
+        QCOMPARE(control("power-off").first, 200);
+        QVERIFY(waitFor([&] { return state("power") == "cooling"; }, 3s));
+        QTcpSocket pjlink;
+        pjlink.connectToHost(QHostAddress::LocalHost, port("PJLink, projector 3"));
+        pjlink.write("%1POWR 1\r");
+        QByteArray said;
+        QVERIFY(waitFor([&] { return (said += pjlink.readAll()).endsWith("%1POWR=ERR3\r"); }, 5s));
+        QCOMPARE(control("power-on").first, 409);
+        QCOMPARE(frames(), 1);
+    }
+
     void cleanupTestCase() { m_bridge.kill(), m_bridge.waitForFinished(); }
 
 private:
@@ -142,11 +187,24 @@ private:
         answer += socket.readAll();
         return {answer.mid(9, 3).toInt(), answer.mid(answer.indexOf("\r\n\r\n") + 4)};
     }
+    std::pair<int, QByteArray> control(const QByteArray &name,
+                                       const QByteArray &auth = "Authorization: Bearer " + kToken +
+                                                                "\r\n")
+    {
+        return exchange("POST /api/v1/projectors/3/commands/" + name +
+                        " HTTP/1.1\r\nHost: gw\r\nConnection: close\r\n" + auth + "\r\n");
+    }
+    QJsonValue state(const char *key)
+    {
+        return QJsonDocument::fromJson(get("/api/v1/projectors/3").second).object()[key];
+    }
     std::pair<int, QByteArray> get(const QByteArray &path)
     {
         return exchange("GET " + path + " HTTP/1.1\r\nHost: gw\r\nConnection: close\r\n\r\n");
     }
 
+    static inline const QByteArray kToken = "an HTTP token of the test";
+    QTemporaryDir m_dir;
     SimProcess m_sim{{"--warmup", "1500", "--hour-ms", "3600000", "--temperature-error"}};
     QProcess m_bridge;
     QString m_log;
