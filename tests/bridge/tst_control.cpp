@@ -144,7 +144,8 @@ private slots:
         submit(&other, "C05"), submit(&other, "CR1");
         rig.gate.cancel(&other);
         rig.line.waiting.clear();
-        QCOMPARE(rig.sent(), "CR0 CR9 C00 CR1 CR0");
+        submit(&other, "CR3"); // a new client where the closed one was
+        QCOMPARE(rig.sent(), "CR0 CR9 C00 CR1 CR0 CR3");
     }
 
     void theTokenFileAndTheBearerCredential()

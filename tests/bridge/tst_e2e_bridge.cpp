@@ -143,7 +143,10 @@ private slots:
         Client on, standby;
         on.open(port("PJLink, projector 1"), m_password);
         standby.open(port("PJLink, projector 2"), m_password);
-        on.ask("%1POWR 1"), standby.ask("%1CLSS ?"); // both digests given
+        standby.ask("%1CLSS ?"); // its digest given
+        // Power on goes after a status read, which may meet a late reply too: until it is done.
+        for (int i = 0; i < 40 && on.ask("%1POWR 1") != "%1POWR=OK"; ++i)
+            runFor(250ms);
         // Until each client has had its answer and ERR4 (a silenced projector answers ERR4
         // for 5 s): nothing else may come.
         QSet<QByteArray> seen;
