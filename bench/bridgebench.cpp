@@ -2,8 +2,8 @@
 // clients on the loopback. Prints one table: what a request adds to its serial
 // transaction, 32 clients polling one line, one client's wait beside 31 busy ones, a
 // panel's 5 ms repeat through the raw port beside PJLink clients, hostile clients beside
-// well-behaved ones, and monitoring: a scrape's time, the poll's share of the line and the
-// panel's repeat beside the poll.
+// well-behaved ones, monitoring: a scrape's time, the poll's share of the line and the
+// panel's repeat beside the poll, and what control over HTTP adds to its transactions.
 
 #include "bridge/bridgeprocess.h"
 #include "bridge/pjlinkclient.h"
@@ -25,6 +25,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
@@ -113,12 +114,13 @@ int lineBytes(QStringView escaped)
     return bytes;
 }
 
-// One HTTP GET on a connection of its own: the whole answer, empty if none came.
-QByteArray httpGet(quint16 port, const QByteArray &path)
+// One HTTP request ("GET /metrics") on a connection of its own: the whole answer, empty if
+// none came.
+QByteArray httpAsk(quint16 port, const QByteArray &request, const QByteArray &fields = {})
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    socket.write("GET " + path + " HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n\r\n");
+    socket.write(request + " HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n" + fields + "\r\n");
     QByteArray answer;
     waitFor(
         [&] {
@@ -186,6 +188,7 @@ public:
     void measureRawRhythm();
     void measureHostileClients();
     void measureMonitoring();
+    void measureControl();
     Report report;
     QString bridgeLog() const { return m_bridge.log(); }
 
@@ -600,24 +603,24 @@ void Bench::measureMonitoring()
     qsizetype size = 0;
     for (int i = 0; i < m_settings.scrapes; ++i) {
         const TimePoint start = Clock::now();
-        const QByteArray answer = httpGet(http, "/metrics");
+        const QByteArray answer = httpAsk(http, "GET /metrics");
         if (!answer.startsWith("HTTP/1.1 200"))
             break;
         scrapes.push_back(toMs(Clock::now() - start));
         size = answer.size();
     }
     const quint64 added = m_frames - framesBefore;
-    report.add(QStringLiteral("Monitoring: GET /metrics, 4 projectors, a connection each"),
-               summarize(scrapes), QStringLiteral("no serial traffic"),
-               added == 0 && scrapes.size() == std::size_t(m_settings.scrapes),
-               QStringLiteral("%1 bytes an answer; %2 frames on the line meanwhile")
-                   .arg(size)
-                   .arg(added));
+    report.add(
+        QStringLiteral("Monitoring: GET /metrics, 4 projectors, a connection each"),
+        summarize(scrapes), QStringLiteral("no serial traffic"),
+        added == 0 && scrapes.size() == std::size_t(m_settings.scrapes),
+        QStringLiteral("%1 bytes an answer; %2 frames on the line meanwhile").arg(size).arg(added));
 
     if (!m_sim.start({QStringLiteral("--warmup"), QStringLiteral("0")}))
         return;
-    QStringList arguments{QStringLiteral("--port"), m_link, QStringLiteral("--no-auth"),
-                          QStringLiteral("--raw"),  QStringLiteral("0"), QStringLiteral("--poll"),
+    QStringList arguments{QStringLiteral("--port"),    m_link,
+                          QStringLiteral("--no-auth"), QStringLiteral("--raw"),
+                          QStringLiteral("0"),         QStringLiteral("--poll"),
                           QStringLiteral("5")};
     for (int address = 1; address <= 4; ++address)
         arguments << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:0=%1").arg(address);
@@ -632,8 +635,8 @@ void Bench::measureMonitoring()
     const quint64 bytesBefore = m_bytes;
     const TimePoint start = Clock::now();
     runFor(m_settings.polled);
-    const double share = 100.0 * double(m_bytes - bytesBefore) * 10 / kBaud /
-                         (toMs(Clock::now() - start) / 1000);
+    const double share =
+        100.0 * double(m_bytes - bytesBefore) * 10 / kBaud / (toMs(Clock::now() - start) / 1000);
     report.rows << QStringList{
         QStringLiteral("Monitoring: the poll every 5 s, 4 projectors on, its share of the line"),
         {},
@@ -643,8 +646,9 @@ void Bench::measureMonitoring()
         {},
         QStringLiteral("≤ 2 % at %1 baud").arg(kBaud),
         verdict(share <= 2.0),
-        QStringLiteral("%1 bytes on the line in %2 s").arg(m_bytes - bytesBefore).arg(
-            m_settings.polled.count())};
+        QStringLiteral("%1 bytes on the line in %2 s")
+            .arg(m_bytes - bytesBefore)
+            .arg(m_settings.polled.count())};
     const Hold hold = holdArrow();
     const Summary answers = summarize(gaps(hold.answered));
     const double change = 100.0 * (answers.median - m_rawAlone) / m_rawAlone;
@@ -654,6 +658,46 @@ void Bench::measureMonitoring()
                QStringLiteral("held %1 s; without the poll: median %2 (%3 %)")
                    .arg(m_settings.hold.count())
                    .arg(ms(m_rawAlone, 3), formatted(change, 2)));
+}
+
+// Control over HTTP, each request on a connection of its own as a scheduler's curl makes
+// it, to projector 1, on (from the monitoring rows), without the poll: what a request adds
+// to its serial transactions. Freeze is sent unchecked; the no-show after a status read
+// (CR0), since each action makes the last one stale.
+void Bench::measureControl()
+{
+    QTemporaryDir dir;
+    QFile token(dir.filePath(QStringLiteral("token")));
+    const QByteArray secret = QByteArray(32, 'b');
+    if (!token.open(QIODevice::WriteOnly) || !token.write(secret) || !token.flush() ||
+        !token.setPermissions(QFile::ReadOwner) ||
+        !m_bridge.start({QStringLiteral("--port"), m_link, QStringLiteral("--no-auth"),
+                         QStringLiteral("--http"), QStringLiteral("0"),
+                         QStringLiteral("--http-token-file"), token.fileName(),
+                         QStringLiteral("--poll"), QStringLiteral("0"), QStringLiteral("--listen"),
+                         QStringLiteral("127.0.0.1:0=1")},
+                        2))
+        return;
+    const quint16 http = m_bridge.port(QStringLiteral("HTTP"));
+    const QByteArray fields = "Authorization: Bearer " + secret + "\r\n";
+    const std::array rows = {std::tuple{"freeze-on", "freeze-off", m_directAction, "an action"},
+                             std::tuple{"no-show-on", "no-show-off", m_directAction + m_directQuery,
+                                        "an action after its status read"}};
+    for (const auto &[on, off, serial, what] : rows) {
+        std::vector<double> added;
+        for (int i = 0; i < m_settings.samples; ++i) {
+            const TimePoint start = Clock::now();
+            const QByteArray name = i % 2 ? off : on;
+            if (!httpAsk(http, "POST /api/v1/projectors/1/commands/" + name, fields)
+                     .startsWith("HTTP/1.1 200"))
+                break;
+            added.push_back(toMs(Clock::now() - start) - serial);
+            runFor(10ms);
+        }
+        report.add(QStringLiteral("Added by the bridge, HTTP: %1 (%2 / %3)").arg(what, on, off),
+                   summarize(added), {}, added.size() == std::size_t(m_settings.samples),
+                   QStringLiteral("beyond its serial transactions; a connection each"));
+    }
 }
 
 Settings parseSettings(const QCoreApplication &app)
@@ -699,6 +743,7 @@ int main(int argc, char *argv[])
     bench.measureRawRhythm();
     bench.measureHostileClients();
     bench.measureMonitoring();
+    bench.measureControl();
     if (settings.log)
         std::fputs(qPrintable(bench.bridgeLog()), stderr);
 
