@@ -607,17 +607,17 @@ void Bench::measureMonitoring()
         size = answer.size();
     }
     const quint64 added = m_frames - framesBefore;
-    report.add(QStringLiteral("Monitoring: GET /metrics, 4 projectors, a connection each"),
-               summarize(scrapes), QStringLiteral("no serial traffic"),
-               added == 0 && scrapes.size() == std::size_t(m_settings.scrapes),
-               QStringLiteral("%1 bytes an answer; %2 frames on the line meanwhile")
-                   .arg(size)
-                   .arg(added));
+    report.add(
+        QStringLiteral("Monitoring: GET /metrics, 4 projectors, a connection each"),
+        summarize(scrapes), QStringLiteral("no serial traffic"),
+        added == 0 && scrapes.size() == std::size_t(m_settings.scrapes),
+        QStringLiteral("%1 bytes an answer; %2 frames on the line meanwhile").arg(size).arg(added));
 
     if (!m_sim.start({QStringLiteral("--warmup"), QStringLiteral("0")}))
         return;
-    QStringList arguments{QStringLiteral("--port"), m_link, QStringLiteral("--no-auth"),
-                          QStringLiteral("--raw"),  QStringLiteral("0"), QStringLiteral("--poll"),
+    QStringList arguments{QStringLiteral("--port"),    m_link,
+                          QStringLiteral("--no-auth"), QStringLiteral("--raw"),
+                          QStringLiteral("0"),         QStringLiteral("--poll"),
                           QStringLiteral("5")};
     for (int address = 1; address <= 4; ++address)
         arguments << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:0=%1").arg(address);
@@ -632,8 +632,8 @@ void Bench::measureMonitoring()
     const quint64 bytesBefore = m_bytes;
     const TimePoint start = Clock::now();
     runFor(m_settings.polled);
-    const double share = 100.0 * double(m_bytes - bytesBefore) * 10 / kBaud /
-                         (toMs(Clock::now() - start) / 1000);
+    const double share =
+        100.0 * double(m_bytes - bytesBefore) * 10 / kBaud / (toMs(Clock::now() - start) / 1000);
     report.rows << QStringList{
         QStringLiteral("Monitoring: the poll every 5 s, 4 projectors on, its share of the line"),
         {},
@@ -643,8 +643,9 @@ void Bench::measureMonitoring()
         {},
         QStringLiteral("≤ 2 % at %1 baud").arg(kBaud),
         verdict(share <= 2.0),
-        QStringLiteral("%1 bytes on the line in %2 s").arg(m_bytes - bytesBefore).arg(
-            m_settings.polled.count())};
+        QStringLiteral("%1 bytes on the line in %2 s")
+            .arg(m_bytes - bytesBefore)
+            .arg(m_settings.polled.count())};
     const Hold hold = holdArrow();
     const Summary answers = summarize(gaps(hold.answered));
     const double change = 100.0 * (answers.median - m_rawAlone) / m_rawAlone;
