@@ -416,6 +416,7 @@ private slots:
         row("--raw 1", "refusing to serve PJLink without authentication: give --password-file "
                        "FILE, or --no-auth to serve without it");
         row("--no-auth --raw 1 extra", "unexpected argument 'extra'");
+        row("--no-auth --raw 1 --http-token-file t", "--http-token-file needs --http");
         row("--no-auth --raw 1 --port=", "--port DEVICE is required");
     }
     void theOptionsFollowTheirRulesOrSayWhichOneIsBroken()
@@ -439,6 +440,11 @@ private slots:
         QTest::newRow("not ASCII") << QByteArray("caf\xe9") << 0600 << "printable ASCII";
         QTest::newRow("every user may read it")
             << QByteArray("s3cret") << 0644 << "every user may read it";
+        // The HTTP token's file, by the same rules.
+        QTest::newRow("token of 16") << QByteArray(16, 't') << 0600 << QString(16, 't');
+        QTest::newRow("token of 15") << QByteArray(15, 't') << 0600 << "at least 16";
+        QTest::newRow("token of 257") << QByteArray(257, 't') << 0600 << "at most 256";
+        QTest::newRow("token and space") << QByteArray(16, 't') + ' ' << 0600 << "a space";
     }
 
     void passwordFile()
@@ -450,7 +456,9 @@ private slots:
         QFile file(dir.filePath("pw"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) > 0 && file.flush());
         QCOMPARE(::chmod(QFile::encodeName(file.fileName()).constData(), mode), 0);
-        const auto read = readPasswordFile(file.fileName());
+        const auto read = QByteArray(QTest::currentDataTag()).startsWith("token")
+                              ? readTokenFile(file.fileName())
+                              : readPasswordFile(file.fileName());
         if (const auto *password = std::get_if<QByteArray>(&read))
             QCOMPARE(QString(*password), outcome);
         else
