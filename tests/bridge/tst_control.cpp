@@ -1,13 +1,11 @@
-// Control: the action rule (ERR3) on a fake line and a virtual clock, the HTTP token, and
-// the command endpoint's answers through the real HTTP server.
+// Control: the action rule (ERR3) on a fake line and a virtual clock, and the command
+// endpoint's answers through the router.
 #include "fakelineservice.h"
-#include "fakestream.h"
 #include "virtualclock.h"
 
 #include "auththrottle.h"
 #include "control/actiongate.h"
 #include "control/commandendpoint.h"
-#include "http/httpserver.h"
 #include "http/router.h"
 
 #include <QTest>
@@ -25,23 +23,20 @@ const QByteArray kToken = "0123456789abcdef";
 struct Rig
 {
     explicit Rig(std::optional<QByteArray> token = kToken)
-        : gate(line, state,
-               [this] {
-                   return Moment{clock.now(), {}};
-               }),
-          server(router, clock, [](const QString &) {}),
+        : gate(line, state, std::bind(&Rig::now, this)),
           endpoint(gate, throttle, {token, profiles}, [this](const QString &l) { log << l; })
     {
         line.respond = [this](const LineRequest &r) -> std::optional<LineResult> {
+            if (reply == "-")
+                return std::nullopt;
             const Status status = reply.isEmpty() ? Status::NoReply
                                   : reply == "!"  ? Status::LineDown
                                                   : Status::Ok;
-            return reply == "-" ? std::nullopt
-                                : std::optional<LineResult>(
-                                      {status, {r.codes[0][1] == 'R' ? reply : "\x06"}});
+            return LineResult{status, {r.codes[0][1] == 'R' ? reply : "\x06"}};
         };
         endpoint.addTo(router);
     }
+    Moment now() const { return {clock.now(), {}}; }
     QByteArray sent() const
     {
         QByteArrayList codes;
@@ -49,15 +44,17 @@ struct Rig
             codes << request.codes;
         return codes.join(' ');
     }
-    QByteArray post(const QByteArray &path, const QByteArray &token, const QString &from)
+    // The answer's status and body.
+    QByteArray post(const QByteArray &path, const QByteArray &authorization, const QString &from)
     {
-        auto *client = new FakeStream(from + ":4000"); // the server owns it
-        server.accept(std::unique_ptr<FakeStream>(client), from);
-        client->send("POST /api/v1/projectors/" + path + " HTTP/1.1\r\nHost: gw\r\n" +
-                     (token.isEmpty() ? "" : "Authorization: " + token + "\r\n") + "\r\n");
-        client->close();
-        return client->written.mid(9, 4) +
-               client->written.mid(client->written.indexOf("\r\n\r\n") + 4);
+        const HttpRequest request{"POST", "/api/v1/projectors/" + path,       {},
+                                  1,      {{"authorization", authorization}}, {},
+                                  true};
+        QByteArray answer;
+        router.dispatch(request, this, from + ":4000", [&](const HttpResponse &r) {
+            answer = QByteArray::number(r.status) + ' ' + r.body;
+        });
+        return answer;
     }
 
     VirtualClock clock;
@@ -68,7 +65,6 @@ struct Rig
     AuthThrottle throttle{std::bind(&VirtualClock::now, &clock)};
     ActionGate gate;
     Router router;
-    HttpServer server;
     QStringList log;
     CommandEndpoint endpoint;
 };
