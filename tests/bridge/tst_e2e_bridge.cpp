@@ -57,14 +57,12 @@ private slots:
         QFile file(m_dir.filePath("password"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(m_password + '\n') && file.flush());
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
-        QFile token(m_dir.filePath("token"));
-        QVERIFY(token.open(QIODevice::WriteOnly) && token.write(kToken) && token.flush());
-        QVERIFY(token.setPermissions(QFile::ReadOwner));
         connect(&m_bridge, &QProcess::readyReadStandardError, this,
                 [this] { m_log += m_bridge.readAllStandardError(); });
         QStringList arguments = QString("--raw 0 --http 0 --poll 1 --line-name hall").split(' ');
         arguments << "--port" << m_sim.address() << "--password-file" << file.fileName() << "--name"
-                  << "1=" + QString(64, 'N') << "--http-token-file" << token.fileName();
+                  << "1=" + QString(64, 'N') << "--http-token-file"
+                  << file.fileName(); // the password, as the token too
         for (const char *who : {"1", "2", "3", "4"})
             arguments << "--listen" << QStringLiteral("127.0.0.1:0=%1").arg(who);
         m_bridge.start(qEnvironmentVariable("TARN_BIN") + "/tarn-bridge", arguments);
@@ -252,8 +250,8 @@ private:
         answer += socket.readAll();
         return {answer.mid(9, 3).toInt(), answer.mid(answer.indexOf("\r\n\r\n") + 4)};
     }
-    std::pair<int, QByteArray> control(const QByteArray &name,
-                                       const QByteArray &authorization = "Bearer " + kToken)
+    std::pair<int, QByteArray>
+    control(const QByteArray &name, const QByteArray &authorization = "Bearer s3cret pw and token")
     {
         const QByteArray field = "Authorization: " + authorization + "\r\n";
         return exchange("POST /api/v1/projectors/3/commands/" + name +
@@ -271,8 +269,7 @@ private:
         return exchange("GET " + path + " HTTP/1.1\r\nHost: gw\r\nConnection: close\r\n\r\n");
     }
 
-    const QByteArray m_password = "s3cret pw";
-    static inline const QByteArray kToken = "an HTTP token of the test";
+    const QByteArray m_password = "s3cret pw and token";
     SimProcess m_sim{{"--warmup", "1500", "--hour-ms", "3600000", "--temperature-error"}};
     QTemporaryDir m_dir;
     QProcess m_bridge;
