@@ -80,20 +80,20 @@ private slots:
     {
         // Codes ("AFFF" first: a broadcast), the record's CR0 ("" none) and its age in ms (-1:
         // an action since), the line's reply to CR0, what went on the line, the outcome.
-        const QList<std::tuple<QByteArray, QByteArray, int, QByteArray, QByteArray, Status>> rows =
-            {
-                {"C00", "", 0, "20", "CR0", Status::NotNow},
-                {"C00", "", 0, "24", "CR0", Status::NotNow},
-                {"C00", "", 0, "40", "CR0 C00", Status::Ok},
-                {"C01", "", 0, "20", "C01", Status::Ok},
-                {"C0D C0B", "", 0, "40", "CR0", Status::NotNow},
-                {"C06", "80", 999, "00", "", Status::NotNow},
-                {"C06", "80", 1001, "00", "CR0 C06", Status::Ok},
-                {"C06", "00", -1, "80", "CR0", Status::NotNow},
-                {"AFFF C00", "20", 0, "20", "C00", Status::Ok},
-                {"C05", "", 0, "zz", "CR0 C05", Status::Ok}, // an unreadable state: no check
-                {"C05", "", 0, "", "CR0", Status::NoReply},
-            };
+        using Row = std::tuple<QByteArray, QByteArray, int, QByteArray, QByteArray, Status>;
+        const QList<Row> rows = {
+            {"C00", "", 0, "20", "CR0", Status::NotNow},
+            {"C00", "", 0, "24", "CR0", Status::NotNow},
+            {"C00", "", 0, "40", "CR0 C00", Status::Ok},
+            {"C01", "", 0, "20", "C01", Status::Ok},
+            {"C0D C0B", "", 0, "40", "CR0", Status::NotNow},
+            {"C06", "80", 999, "00", "", Status::NotNow},
+            {"C06", "80", 1001, "00", "CR0 C06", Status::Ok},
+            {"C06", "00", -1, "80", "CR0", Status::NotNow},
+            {"AFFF C00", "20", 0, "20", "C00", Status::Ok},
+            {"C05", "", 0, "zz", "CR0 C05", Status::Ok}, // an unreadable state: no check
+            {"C05", "", 0, "", "CR0", Status::NoReply},
+        };
         for (const auto &[codes, kept, age, reply, sent, status] : rows) {
             Rig rig;
             if (!kept.isEmpty())
@@ -137,8 +137,8 @@ private slots:
         const QByteArray bearer = "Bearer " + kToken;
         // Who/command, Authorization ("-": no token set), reply, answer, frames sent.
         const QList<std::tuple<QByteArray, QByteArray, QByteArray, QByteArray, int>> rows = {
-            {"1/power-on", bearer, "80",
-             "200 {\"command\":\"power-on\",\"frame\":\"A001C00\\r\",\"ok\":true", 2},
+            {"1/power-on", bearer, "80", "200 {\"command\":\"power-on\",\"frame\":\"A001C00\\r\"",
+             2},
             {"1/l-time", bearer, "01234",
              "200 {\"command\":\"l-time\",\"frame\":\"A001CR3\\r\",\"lampHours\":1234", 1},
             {"1/power-on", bearer, "20", "409 {\"error\":\"projector 1: it is cooling", 1},
@@ -148,8 +148,7 @@ private slots:
             {"2/power-on", bearer, "", "404 {\"error\":\"no projector 2", 0},
             {"1/fly", bearer, "", "404 {\"error\":\"no command fly", 0},
             {"1/power-on", "", "", "401 {\"error\":\"control needs", 0},
-            {"1/power-on", "Bearer " + kToken.chopped(1), "", "401 {\"error\":\"the token is wrong",
-             0},
+            {"1/power-on", "Bearer " + kToken.chopped(1), "", "401 {\"error\":\"the token", 0},
             {"1/power-on", "Basic " + kToken, "", "401", 0},
             {"1/power-on", "bEARER  " + kToken + ' ', "80", "200", 2},
             {"1/power-on", "-", "", "403 {\"error\":\"control is off", 0},
@@ -166,8 +165,7 @@ private slots:
         }
     }
 
-    // Past the PJLink guessing limit of its address, even the right token waits.
-    void pastTheGuessingLimitEvenTheRightTokenWaits()
+    void pastThePjlinkGuessingLimitOfItsAddressEvenTheRightTokenWaits()
     {
         Rig rig;
         for (int i = 0; i < AuthThrottle::kTries; ++i)

@@ -160,8 +160,8 @@ private slots:
         QCOMPARE(control("power-on", "").first, 401);
         QCOMPARE(control("power-on", "Bearer wrong-token-0123").first, 401);
         QCOMPARE(powerOns(), 0);
-        QCOMPARE(control("power-on").second, "{\"command\":\"power-on\",\"frame\":\"A003C00\\r\","
-                                             "\"ok\":true,\"reply\":\"\\u0006\"}\n");
+        QCOMPARE(control("power-on").first, 200);
+        QCOMPARE(powerOns(), 1);
         QVERIFY(waitFor([&] { return state(3)["power"] == "warming"; }, 3s));
         QVERIFY(waitFor([&] { return state(3)["power"] == "on"; }, 3s));
         const QString raw = QStringLiteral("tcp://127.0.0.1:%1").arg(port("raw"));
@@ -253,10 +253,9 @@ private:
     std::pair<int, QByteArray>
     control(const QByteArray &name, const QByteArray &authorization = "Bearer s3cret pw and token")
     {
-        const QByteArray field = "Authorization: " + authorization + "\r\n";
         return exchange("POST /api/v1/projectors/3/commands/" + name +
-                        " HTTP/1.1\r\nHost: gw\r\nConnection: close\r\n" +
-                        (authorization.isEmpty() ? QByteArray() : field) + "\r\n");
+                        " HTTP/1.1\r\nHost: gw\r\nConnection: close\r\nAuthorization: " +
+                        authorization + "\r\n\r\n");
     }
     QJsonObject state(int projector)
     {
