@@ -44,6 +44,40 @@ QList<Profile> served(const Options &options)
     return profiles;
 }
 
+// Monitoring: the live state, kept from every transaction on the line, the HTTP routes
+// that read it, and the gateway's own poll. Further routes join the router before the
+// listener listens.
+struct Monitoring
+{
+    Monitoring(LineQueue &line, const Gateway &gateway, tarn::TimerFactory &timers,
+               const Options &options)
+        : state(served(options)), http(router, timers, &logLine), listener(http, &logLine)
+    {
+        feedLiveState(line, state, &systemMoment);
+        const auto figures = [&gateway, this] {
+            return GatewayFigures{gateway.pjlinkConnections(), gateway.failedAuthentications(),
+                                  http.answers()};
+        };
+        addReadRoutes(router, state,
+                      {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
+                       &systemMoment});
+        QObject::connect(&http, &HttpServer::clientGone, &line,
+                         [&line](const void *client) { line.cancel(client); });
+        if (options.poll == std::chrono::seconds::zero())
+            return;
+        QList<QByteArray> prefixes;
+        for (const ProjectorRecord &record : state.records())
+            prefixes << record.profile.prefix;
+        poll = std::make_unique<Poll>(line, timers, prefixes, options.poll);
+    }
+
+    LiveState state;
+    Router router;
+    HttpServer http;
+    HttpListener listener;
+    std::unique_ptr<Poll> poll; // none with --poll 0
+};
+
 // Listens where the options say; false after logging why it cannot.
 bool listen(Listeners &listeners, HttpListener &http, const Options &options)
 {
@@ -113,32 +147,11 @@ int main(int argc, char *argv[])
     Gateway gateway(line, timers, {password, options.verbose, now, {}}, &logLine);
     Listeners listeners(gateway, &logLine);
 
-    // Monitoring: the live state, kept from every transaction, and read over HTTP.
-    LiveState state(served(options));
-    feedLiveState(line, state, &systemMoment);
-    Router router;
-    HttpServer http(router, timers, &logLine);
-    const auto figures = [&gateway, &http] {
-        return GatewayFigures{gateway.pjlinkConnections(), gateway.failedAuthentications(),
-                              http.answers()};
-    };
-    addReadRoutes(router, state,
-                  {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
-                   &systemMoment});
-    QObject::connect(&http, &HttpServer::clientGone, &line,
-                     [&line](const void *client) { line.cancel(client); });
-    HttpListener httpListener(http, &logLine);
-
-    if (!listen(listeners, httpListener, options))
+    Monitoring monitoring(line, gateway, timers, options);
+    if (!listen(listeners, monitoring.listener, options))
         return kStartFailure;
     line.start(options.settings);
-    std::unique_ptr<Poll> poll;
-    if (options.poll > std::chrono::seconds::zero()) {
-        QList<QByteArray> prefixes;
-        for (const ProjectorRecord &record : state.records())
-            prefixes << record.profile.prefix;
-        poll = std::make_unique<Poll>(line, timers, prefixes, options.poll);
-        poll->start();
-    }
+    if (monitoring.poll)
+        monitoring.poll->start();
     return app.exec();
 }
