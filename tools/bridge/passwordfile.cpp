@@ -6,9 +6,10 @@
 
 namespace tarn::bridge {
 
-std::variant<QByteArray, QString> readPasswordFile(const QString &path)
+std::variant<QByteArray, QString> readPrivateFile(const QString &path, const QString &what,
+                                                  qsizetype limit)
 {
-    const QString refused = QStringLiteral("password file %1: ").arg(path);
+    const QString refused = QStringLiteral("%1 %2: ").arg(what, path);
     const QFileInfo info(path);
     if (info.exists() && !info.isFile())
         return refused + QStringLiteral("not a regular file");
@@ -18,8 +19,17 @@ std::variant<QByteArray, QString> readPasswordFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refused + file.errorString();
+    return file.read(limit);
+}
+
+std::variant<QByteArray, QString> readPasswordFile(const QString &path)
+{
+    const QString refused = QStringLiteral("password file %1: ").arg(path);
     // Room for the longest password and a CR LF, and one byte to tell a longer file.
-    QByteArray content = file.read(kMaxPassword + 3);
+    auto read = readPrivateFile(path, QStringLiteral("password file"), kMaxPassword + 3);
+    if (read.index() == 1)
+        return read;
+    QByteArray content = std::get<QByteArray>(std::move(read));
     if (content.endsWith('\n'))
         content.chop(content.endsWith("\r\n") ? 2 : 1);
     if (content.isEmpty())
