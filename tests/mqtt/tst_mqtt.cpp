@@ -7,7 +7,9 @@
 #include "commandintake.h"
 #include "commandnames.h"
 #include "discoveryannouncer.h"
+#include "mqttservice.h"
 #include "replies/projectorstatus.h"
+#include "state/livestate.h"
 #include "statethrottle.h"
 
 #include <QJsonArray>
@@ -17,6 +19,9 @@
 #include <QTest>
 
 using namespace tarn::mqtt;
+using tarn::bridge::LiveState;
+using tarn::bridge::Moment;
+using tarn::bridge::Profile;
 using namespace tarn::test;
 using namespace std::chrono_literals;
 
@@ -31,6 +36,23 @@ QList<DiscoveryNode> nodesFor(const QStringList &whos)
     for (const QString &who : whos)
         projectors.append({who, who == u"1" ? QStringLiteral("Hall left") : QString()});
     return discoveryNodes(kTopics, {"homeassistant", "hall", "1.31", kInputs}, projectors);
+}
+
+// What the link took since the last call, each as "LEVELS=PAYLOAD" below tarn/hall; a state
+// shows only its power and input, as the live state read them.
+QStringList taken(FakeMqttLink &link)
+{
+    QStringList shown;
+    for (const FakeMqttLink::Message &m : std::exchange(link.published, {})) {
+        QString payload = m.payload;
+        if (m.topic.endsWith("/state")) {
+            const QJsonObject s = QJsonDocument::fromJson(m.payload).object();
+            payload = s["power"].toString("-") + u' ' + QString::number(s["input"].toInt());
+        }
+        shown << m.topic.mid(kTopics.base().size() + 1) + u'=' + payload +
+                     (m.retained ? "" : " (not retained)");
+    }
+    return shown;
 }
 
 } // namespace
@@ -154,10 +176,100 @@ private slots:
         clock.advance(1ms); // the latest of the changes held back
         state.update("c");  // no change
         clock.advance(5000ms);
-        state.update("d"); // the gap is long over: at once
-        state.republish(); // within the gap: at its end
+        state.update("d");    // the gap is long over: at once
+        state.republish("d"); // within the gap: at its end
         clock.advance(1000ms);
         QCOMPARE(sent, (QByteArrayList{"a", "c", "d", "d"}));
+    }
+
+    void theBrokerHearsTheLineAndEachProjectorsReachAndStateOnChangesOnly()
+    {
+        VirtualClock clock;
+        FakeMqttLink link;
+        LiveState state({Profile{"1", "A001", {}, {}}, Profile{"2", "A002", {}, {}}});
+        const StatePublisher publisher(link, state, kTopics, clock);
+        const auto reply = [&](const char *prefix, const char *code, const char *text) {
+            return [=, &state, &clock] {
+                state.observe(prefix, code, text, Moment{clock.now(), clock.now()});
+            };
+        };
+        const auto wait = [&](std::chrono::milliseconds span) {
+            return [span, &clock] {
+                clock.advance(span);
+            };
+        };
+        const std::vector<std::tuple<const char *, std::function<void()>, QStringList>> steps = {
+            {"connected, line down",
+             [&] { link.bringUp(); },
+             {"line=down", "1/availability=offline", "1/state=- 0", "2/availability=offline",
+              "2/state=- 0"}},
+            {"line up",
+             [&] { state.setLineUp(true); },
+             {"line=up", "1/availability=online", "2/availability=online"}},
+            {"a gap later", wait(1000ms), {}},
+            {"a reading, at once", reply("A001", "CR0", "00"), {"1/state=on 0"}},
+            {"the next change waits", reply("A001", "CR0", "40"), {}},
+            {"and another", reply("A001", "CR1", "3"), {}},
+            {"for the gap's end, as the latest", wait(1000ms), {"1/state=warming 3"}},
+            {"the same again", reply("A001", "CR0", "40"), {}},
+            {"an action: stale, not changed", reply("A001", "C00", "\x06"), {}},
+            {"a gap later", wait(1000ms), {}},
+            {"a time-out", [&] { state.observeTimeout("A002"); }, {"2/availability=offline"}},
+            {"an answer",
+             reply("A002", "CR0", "80"),
+             {"2/availability=online", "2/state=standby 0"}},
+            {"silenced", [&] { state.setSilenced("A001", true); }, {"1/availability=offline"}},
+            {"reconnected",
+             [&] { link.bringUp(); },
+             {"line=up", "1/availability=offline", "1/state=warming 3", "2/availability=online"}},
+            {"the other after its gap", wait(1000ms), {"2/state=standby 0"}},
+            {"broker lost",
+             [&] {
+                 link.up = false;
+                 state.setSilenced("A001", false);
+             },
+             {}},
+            {"back",
+             [&] { link.bringUp(); },
+             {"line=up", "1/availability=online", "1/state=warming 3", "2/availability=online"}},
+            {"the other again", wait(1000ms), {"2/state=standby 0"}},
+        };
+        for (const auto &[what, act, expected] : steps) {
+            act();
+            const QStringList actual = taken(link);
+            QVERIFY2(actual == expected, qPrintable(what + (": " + actual.join(", "))));
+        }
+    }
+
+    // A refused or failed command is logged and springs its switch back; a command done, or
+    // one that never reaches the queue, publishes nothing of its own.
+    void aCommandThatFailsIsLoggedAndItsStatePublishedAgain()
+    {
+        VirtualClock clock;
+        FakeMqttLink link;
+        LiveState state({Profile{"1", "A001", {}, {}}});
+        QStringList log;
+        QList<MqttCommand> run;
+        QString failure;
+        const MqttService service(
+            link, state, clock, {kTopics, kInputs, std::nullopt, {}, {{"1", "Hall left"}}},
+            [&](const MqttCommand &c, const MqttService::Done &done) {
+                run << c;
+                done(failure);
+            },
+            [&](const QString &line) { log << line; });
+        link.bringUp();
+        link.published.clear();
+        clock.advance(1000ms);
+        link.deliver("tarn/hall/1/set/power", "ON");
+        failure = "ERR3: the projector is cooling";
+        link.deliver("tarn/hall/1/set/power", "ON");
+        link.deliver("tarn/hall/1/set/power", "ON", true);
+        QCOMPARE(run.size(), 2);
+        QVERIFY(run[1].who == "1" && run[1].command == "power-on");
+        QCOMPARE(log.size(), 2);
+        QVERIFY(log[0].contains("power-on for projector 1 not carried out: ERR3"));
+        QCOMPARE(taken(link), QStringList{"1/state=- 0"});
     }
 
     void theOptionsAreReadAndCredentialsKeptPrivate()

@@ -7,6 +7,14 @@
 #include <QJsonDocument>
 
 namespace tarn::mqtt {
+namespace {
+
+QByteArray stateOf(const bridge::ProjectorRecord &record)
+{
+    return QJsonDocument(record.values()).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
 
 using bridge::LiveState;
 using bridge::ProjectorRecord;
@@ -23,8 +31,6 @@ StatePublisher::StatePublisher(MqttLink &link, const LiveState &state, Topics to
                                     timers, kStateGap, [this, topic](const QByteArray &json) {
                                         m_link.publish(topic, json, true);
                                     })});
-        m_projectors.back().state->update(
-            QJsonDocument(record.values()).toJson(QJsonDocument::Compact));
     }
     connect(&m_link, &MqttLink::connected, this, &StatePublisher::connected);
     connect(&m_state, &LiveState::changed, this, &StatePublisher::changed);
@@ -36,8 +42,8 @@ StatePublisher::~StatePublisher() = default;
 void StatePublisher::republish(const QString &who)
 {
     for (Projector &projector : m_projectors) {
-        if (projector.who == who)
-            projector.state->republish();
+        if (const ProjectorRecord *record = m_state.byWho(who); record && projector.who == who)
+            projector.state->republish(stateOf(*record));
     }
 }
 
@@ -47,7 +53,7 @@ void StatePublisher::connected()
     for (std::size_t i = 0; i < m_projectors.size(); ++i) {
         m_projectors[i].availability.clear();
         publishAvailability(m_projectors[i], m_state.records()[i]);
-        m_projectors[i].state->republish();
+        m_projectors[i].state->republish(stateOf(m_state.records()[i]));
     }
 }
 
@@ -58,7 +64,9 @@ void StatePublisher::changed(const QByteArray &prefix)
         return;
     Projector &projector = m_projectors[record - m_state.records().data()];
     publishAvailability(projector, *record);
-    projector.state->update(QJsonDocument(record->values()).toJson(QJsonDocument::Compact));
+    // While the broker is away, nothing: the next connection publishes the state then.
+    if (m_link.isConnected())
+        projector.state->update(stateOf(*record));
 }
 
 void StatePublisher::lineChanged(bool up)
