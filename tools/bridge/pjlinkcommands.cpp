@@ -201,11 +201,11 @@ constexpr std::array kCommands = {
             }},
     Command{"INF1",
             [](QByteArrayView p, const Profile &) {
-                return query(p, answered("TARN"));
+                return query(p, answered(kManufacturer.toByteArray()));
             }},
     Command{"INF2",
             [](QByteArrayView p, const Profile &) {
-                return query(p, answered("HV20"));
+                return query(p, answered(kModel.toByteArray()));
             }},
     Command{"INFO",
             [](QByteArrayView p, const Profile &) {
