@@ -2,10 +2,16 @@
 // real time with generous bounds.
 #include "brokerprocess.h"
 #include "realtime.h"
+#include "simprocess.h"
 
 #include "mosquittolink.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 
 using namespace tarn::mqtt;
@@ -141,6 +147,138 @@ private:
     BrokerProcess broker;
 };
 
+// tarn-bridge on the simulator's line and the test's broker, as Home Assistant meets it.
+class MqttGatewayTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_broker.start());
+        QVERIFY(m_sim.start({"--warmup", "1500", "--temperature-error"}));
+        QFile file(m_dir.filePath("credentials"));
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write(QByteArray(BrokerProcess::kUser) + '\n' + BrokerProcess::kPassword) &&
+                file.flush() && file.setPermissions(QFile::ReadOwner));
+        // A power-on kept by the broker from before the gateway's start.
+        Client before(settingsFor(m_broker.port(), "before"), "tarn/hall/1/set/power");
+        QVERIFY(waitFor([&] { return before.link.isConnected(); }, 20s));
+        before.link.publish("tarn/hall/1/set/power", "ON", true);
+        QVERIFY(before.receives(1));
+        connect(&m_bridge, &QProcess::readyReadStandardError, this,
+                [this] { m_log += m_bridge.readAllStandardError(); });
+        m_bridge.start(qEnvironmentVariable("TARN_BIN") + "/tarn-bridge",
+                       {"--port", m_sim.address(), "--listen", "127.0.0.1:0=1", "--no-auth",
+                        "--line-name", "hall", "--poll", "1", "--mqtt",
+                        QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker.port()),
+                        "--mqtt-credentials-file", file.fileName(), "--input-names",
+                        "HDMI,PC,Video,S-Video"});
+        QVERIFY(
+            waitFor([&] { return m_log.contains("line up") && m_log.contains("connected"); }, 20s));
+    }
+
+    // Every config parses, names a distinct unique_id, and only topics that the gateway
+    // publishes (seen here) or takes commands from.
+    void discoveryConfigsAreValidDistinctAndNameLiveTopicsOnly()
+    {
+        Client ha(settingsFor(m_broker.port(), "ha"), "homeassistant/#");
+        ha.link.subscribe("tarn/hall/#");
+        QVERIFY(waitFor([&] { return seen(ha).contains("tarn/hall/1/state"); }, 20s));
+        const QMap<QString, QByteArray> messages = seen(ha);
+        QSet<QString> ids;
+        int configs = 0;
+        for (auto it = messages.begin(); it != messages.end(); ++it) {
+            if (!it.key().startsWith("homeassistant/"))
+                continue;
+            ++configs;
+            QJsonParseError error;
+            const QJsonObject c = QJsonDocument::fromJson(*it, &error).object();
+            QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(it.key()));
+            ids << c["unique_id"].toString();
+            QStringList named{c["state_topic"].toString()};
+            for (const QJsonValue &a : c["availability"].toArray())
+                named << a["topic"].toString();
+            for (const QString &topic : std::as_const(named))
+                QVERIFY2(topic.isEmpty() || messages.contains(topic), qPrintable(topic));
+            const QString command = c["command_topic"].toString();
+            QVERIFY(command.isEmpty() || command.startsWith("tarn/hall/1/set/"));
+        }
+        QCOMPARE(configs, 13);
+        QCOMPARE(ids.size(), 13);
+    }
+
+    // A retained command from before the start and a payload that is not one put nothing on
+    // the line. Home Assistant's switch turned on: C00 on the line, the state through
+    // warming to on, the temperature error in it all along.
+    void theSwitchPowersOnAndRetainedOrMalformedCommandsDoNothing()
+    {
+        Client ha(settingsFor(m_broker.port(), "ha"), "tarn/hall/1/state");
+        QVERIFY(waitFor([&] { return ha.link.isConnected(); }, 20s));
+        ha.link.publish("tarn/hall/1/set/power", "on please", false);
+        QVERIFY(waitFor([&] { return m_log.contains("on please"); }, 20s));
+        QVERIFY(m_log.contains("a retained command is never carried out"));
+        QVERIFY(m_sim.lines().filter("C00").isEmpty());
+        ha.link.publish("tarn/hall/1/set/power", {}, true); // the retained one removed
+        ha.link.publish("tarn/hall/1/set/power", "ON", false);
+        QStringList powers;
+        QVERIFY(waitFor(
+            [&] {
+                powers.clear();
+                for (const QVariantList &m : std::as_const(ha.received)) {
+                    const QJsonObject state = QJsonDocument::fromJson(m[1].toByteArray()).object();
+                    const bool error = state["errors"].toArray().contains("temperature");
+                    powers << state["power"].toString() + (error ? "" : " without the error");
+                }
+                return powers.endsWith("on");
+            },
+            20s));
+        QVERIFY2(powers.contains("warming") && powers.filter("without").isEmpty(),
+                 qPrintable(powers.join(", ")));
+        QVERIFY(!m_sim.lines().filter("C00").isEmpty());
+    }
+
+    // The broker dies and comes back: PJLink is answered meanwhile, and the gateway is
+    // back with its availability, discovery and state.
+    void aRestartedBrokerIsReconnectedWhileTheLineServesOn()
+    {
+        m_broker.kill();
+        QVERIFY(waitFor([&] { return m_log.contains("connection lost"); }, 20s));
+        const quint16 pjlink = listening("PJLink");
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, pjlink);
+        QByteArray answers;
+        client.write("%1POWR ?\r");
+        QVERIFY(waitFor([&] { return (answers += client.readAll()).contains("%1POWR="); }, 5s));
+        QVERIFY(m_broker.start());
+        Client ha(settingsFor(m_broker.port(), "ha"), "tarn/hall/1/availability");
+        ha.link.subscribe("homeassistant/switch/tarn_hall_1/power/config");
+        QVERIFY(waitFor([&] { return m_log.count("MQTT broker") >= 3; }, 20s) && ha.receives(2));
+    }
+
+    void cleanupTestCase() { qWarning("%s", qPrintable(m_log)); m_bridge.kill(); }
+
+private:
+    // The last message on each topic so far.
+    static QMap<QString, QByteArray> seen(const Client &client)
+    {
+        QMap<QString, QByteArray> last;
+        for (const QVariantList &m : client.received)
+            last[m[0].toString()] = m[1].toByteArray();
+        return last;
+    }
+    quint16 listening(const char *what) const
+    {
+        const QString pattern = QStringLiteral("127.0.0.1:(\\d+) \\(%1").arg(what);
+        return QRegularExpression(pattern).match(m_log).captured(1).toUShort();
+    }
+
+    BrokerProcess m_broker;
+    SimProcess m_sim;
+    QTemporaryDir m_dir;
+    QProcess m_bridge;
+    QString m_log;
+};
+
 // Run with TARN_MQTT_PEER_PORT, it is a gateway's connection alone, for the test to kill.
 int main(int argc, char *argv[])
 {
@@ -150,8 +288,9 @@ int main(int argc, char *argv[])
         link.open();
         return app.exec();
     }
-    MqttBrokerTest test;
-    return QTest::qExec(&test, argc, argv);
+    MqttBrokerTest link;
+    MqttGatewayTest gateway;
+    return QTest::qExec(&link, argc, argv) | QTest::qExec(&gateway, argc, argv);
 }
 
 #include "tst_e2e_mqtt.moc"

@@ -13,8 +13,12 @@
 #include "state/livestate.h"
 #include "state/readendpoints.h"
 
+#include "mqtt/mosquittolink.h"
+#include "mqtt/mqttconfig.h"
+
 #include "app/qttimer.h"
 #include "app/stopsignals.h"
+#include "commandnames.h"
 #include "serialcontrol.h"
 
 #include <QCoreApplication>
@@ -58,6 +62,31 @@ bool listen(Listeners &listeners, HttpListener &http, const Options &options)
     if (!problem.isEmpty())
         logLine(problem);
     return problem.isEmpty();
+}
+
+// MQTT commands through the line's queue, as one client of their own.
+tarn::mqtt::MqttService::Run mqttCommands(LineService &line, const LiveState &state)
+{
+    static const int owner = 0;
+    return [&line, &state](const tarn::mqtt::MqttCommand &command,
+                           const tarn::mqtt::MqttService::Done &done) {
+        const ProjectorRecord *record = state.byWho(command.who);
+        const auto code = tarn::send::resolveCommand(command.command);
+        if (!record || !code)
+            return done(QStringLiteral("no such command"));
+        line.submit(&owner, {record->profile.prefix, {*code}}, [done](const LineResult &r) {
+            switch (r.status) {
+            case LineResult::Status::Ok:
+                return done({});
+            case LineResult::Status::NoReply:
+                return done(QStringLiteral("no reply in time"));
+            case LineResult::Status::Silenced:
+                return done(QStringLiteral("the projector is out of reach"));
+            case LineResult::Status::LineDown:
+                return done(QStringLiteral("the line is down; dropped"));
+            }
+        });
+    };
 }
 
 } // namespace
@@ -128,8 +157,26 @@ int main(int argc, char *argv[])
                      [&line](const void *client) { line.cancel(client); });
     HttpListener httpListener(http, &logLine);
 
+    // Home Assistant and other MQTT systems: the state published, commands taken.
+    std::unique_ptr<tarn::mqtt::MosquittoLink> broker;
+    std::unique_ptr<tarn::mqtt::MqttService> mqtt;
+    if (options.mqtt) {
+        auto config = tarn::mqtt::mqttConfig(options, QCoreApplication::applicationVersion());
+        if (const auto *problem = std::get_if<QString>(&config)) {
+            logLine(*problem);
+            return kStartFailure;
+        }
+        auto &[brokerSettings, serviceSettings] = std::get<tarn::mqtt::MqttConfig>(config);
+        broker = std::make_unique<tarn::mqtt::MosquittoLink>(std::move(brokerSettings), &logLine);
+        mqtt = std::make_unique<tarn::mqtt::MqttService>(*broker, state, timers,
+                                                         std::move(serviceSettings),
+                                                         mqttCommands(line, state), &logLine);
+    }
+
     if (!listen(listeners, httpListener, options))
         return kStartFailure;
     line.start(options.settings);
+    if (broker)
+        broker->open();
     return app.exec();
 }
