@@ -3,6 +3,7 @@
 #include "fakeport.h"
 #include "fakestream.h"
 #include "linequeue.h"
+#include "state/linefeed.h"
 #include "virtualclock.h"
 
 #include <QTest>
@@ -325,6 +326,70 @@ private slots:
             "second attached|reading|reading");
     }
     void aSecondRawClientWaitsForTheFirstToGo() { playAndCheck(); }
+
+    // The observer hook: what each transaction showed, as the live state then counts it.
+    // Each row: a script, the signals it raised (an exchange as "PREFIX CODE REPLY"), and
+    // the state's transactions, time-outs, reused answers and settle waits.
+    void everyCleanTransactionIsReportedAndCounted_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QByteArray>("seen");
+        QTest::addColumn<QByteArray>("counts");
+        const auto row = [](const char *name, QByteArray script, QByteArray seen, QByteArray n) {
+            QTest::newRow(name) << script << seen << n;
+        };
+        row("a query and an action", "ask 1 A001 CR3 C0E|01234\r|\x06",
+            "A001 CR3 01234|A001 C0E \x06", "1 0 0 0");
+        row("a broadcast once its quiet time is over", "ask 1 AFFF C0E C0C|~1000",
+            "AFFF C0E |AFFF C0C ", "1 0 0 0");
+        row("a reused answer", "ask 1 A001 CR0|00\r|ask 2 A001 CR0", "A001 CR0 00|reused",
+            "1 0 1 0");
+        row("a time-out, its silence and settling",
+            "ask 1 A001 CR0|~499|ask 2 A002 CR0|~1|~500|00\r|~5000",
+            "timeout A001|silenced A001|settling|A002 CR0 00|A001 silenced no more", "2 1 0 1");
+        row("a raw query", "raw A002CR0\r|00\r", "A002 CR0 00", "1 0 0 0");
+        row("a raw action without prefix", "raw C0E\r|\x06", " C0E \x06", "1 0 0 0");
+        row("a raw broadcast", "raw AFFFC0E\r|~100", "AFFF C0E ", "1 0 0 0");
+        row("not a raw reply with more after its end", "raw A002CR0\r|00\r0", "", "1 0 0 0");
+        row("not a raw frame that is no frame", "raw A002CR\r|00\r", "", "1 0 0 0");
+        row("not a raw reply on an unsettled line", "ask 1 A001 CR0|~500|raw A002CR0\r|00\r",
+            "timeout A001|silenced A001", "2 1 0 0");
+        row("not a raw reply that came before its frame was out",
+            "jam|raw A002CR0\r|00\r|unjam|~1|00\r", "", "1 0 0 0");
+    }
+
+    void everyCleanTransactionIsReportedAndCounted()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QByteArray, seen);
+        QFETCH(QByteArray, counts);
+        Rig rig;
+        QByteArrayList raised;
+        const auto note = [&raised](const QByteArray &what) {
+            raised << what;
+        };
+        QObject::connect(&rig.line, &LineQueue::exchanged,
+                         [&](const QByteArray &p, const QByteArray &c, const QByteArray &r) {
+                             note(p + ' ' + c + ' ' + r);
+                         });
+        QObject::connect(&rig.line, &LineQueue::timedOut, [&](auto p) { note("timeout " + p); });
+        QObject::connect(&rig.line, &LineQueue::silenceChanged, [&](auto p, bool on) {
+            note(on ? "silenced " + p : p + " silenced no more");
+        });
+        QObject::connect(&rig.line, &LineQueue::answerReused, [&] { note("reused"); });
+        QObject::connect(&rig.line, &LineQueue::settleWaited, [&] { note("settling"); });
+        LiveState state({});
+        feedLiveState(rig.line, state, [] { return Moment{}; });
+        rig.play(script);
+        QCOMPARE(raised.join('|'), seen);
+        const LineCounters &n = state.counters();
+        QCOMPARE(
+            QByteArrayList({QByteArray::number(n.transactions), QByteArray::number(n.timeouts),
+                            QByteArray::number(n.reusedAnswers), QByteArray::number(n.settleWaits)})
+                .join(' '),
+            counts);
+        QVERIFY(state.lineUp());
+    }
 };
 
 QTEST_GUILESS_MAIN(LineQueueTest)

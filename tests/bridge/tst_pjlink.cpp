@@ -52,8 +52,9 @@ struct Rig
     Gateway gateway;
 };
 
-// The options as "port settings listener... [raw ADDR:PORT] password|no-auth", a listener as
-// ADDR:PORT=who/prefix/name/inputs; or why they cannot be used.
+// The options as "port settings listener... [raw ADDR:PORT] password|no-auth line NAME poll
+// SECONDS [http ADDR:PORT]", a listener as ADDR:PORT=who/prefix/name/inputs; or why they
+// cannot be used.
 QString described(const std::variant<Options, QString> &parsed)
 {
     if (const auto *problem = std::get_if<QString>(&parsed))
@@ -69,7 +70,12 @@ QString described(const std::variant<Options, QString> &parsed)
     if (o.raw)
         parts << QStringLiteral("raw %1:%2").arg(o.raw->address.toString()).arg(o.raw->port);
     parts << (o.passwordFile ? "password " + *o.passwordFile : "no-auth");
-    return parts.join(u' ') + (o.help ? " help" : "");
+    if (o.help)
+        return parts.join(u' ') + " help";
+    parts << "line " + o.lineName << QStringLiteral("poll %1").arg(o.poll.count());
+    if (o.http)
+        parts << QStringLiteral("http %1:%2").arg(o.http->address.toString()).arg(o.http->port);
+    return parts.join(u' ');
 }
 
 } // namespace
@@ -361,15 +367,35 @@ private slots:
         const auto row = [](const char *arguments, const QString &outcome) {
             QTest::newRow(arguments) << QString(arguments) << outcome;
         };
-        const QString line = "/dev/x 19200,N,8,1 ", inputs = "/11,12,13,14 no-auth";
+        const QString line = "/dev/x 19200,N,8,1 ", inputs = "/11,12,13,14 no-auth line x poll 5";
         row("--no-auth --listen 4352=1", line + "0.0.0.0:4352=1/A001/TARN HV20 001" + inputs);
         row("--no-auth --listen 127.0.0.1:0=Single --name single=Hall --speed=9600",
             "/dev/x 9600,N,8,1 127.0.0.1:0=single//Hall" + inputs);
         row("--no-auth --listen [::1]:65535=ALL --inputs 51,11,59,12",
-            line + "::1:65535=all/AFFF/TARN HV20 ALL/51,11,59,12 no-auth");
+            line + "::1:65535=all/AFFF/TARN HV20 ALL/51,11,59,12 no-auth line x poll 5");
         row("--password-file pw --listen 1=004 --raw 4001",
-            line + "0.0.0.0:1=4/A004/TARN HV20 004/11,12,13,14 raw 127.0.0.1:4001 password pw");
-        row("--no-auth --raw 0.0.0.0:4001", line + "raw 0.0.0.0:4001 no-auth");
+            line + "0.0.0.0:1=4/A004/TARN HV20 004/11,12,13,14 raw 127.0.0.1:4001 password pw "
+                   "line x poll 5");
+        const QString raw = line + "raw 0.0.0.0:4001 no-auth line ";
+        row("--no-auth --raw 0.0.0.0:4001", raw + "x poll 5");
+        row("--no-auth --raw 0.0.0.0:4001 --http 9100 --poll 0 --line-name Hall_2-b",
+            raw + "Hall_2-b poll 0 http 127.0.0.1:9100");
+        row("--no-auth --raw 0.0.0.0:4001 --http [::]:0 --poll 3600 --line-name " +
+                QByteArray(32, 'L'),
+            raw + QString(32, 'L') + " poll 3600 http :::0");
+        row("--no-auth --raw 0.0.0.0:4001 --port tcp://192.0.2.1:4001",
+            "tcp://192.0.2.1:4001 19200,N,8,1 raw 0.0.0.0:4001 no-auth line 192_0_2_1_4001 poll 5");
+        const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP2G-if00-port0";
+        row(qPrintable("--no-auth --raw 0.0.0.0:4001 --port " + byId),
+            byId + " 19200,N,8,1 raw 0.0.0.0:4001 no-auth line usb-FTDI_FT232R_USB_UART_A10KZP2 "
+                   "poll 5");
+        for (const QString &bad : {QString(33, 'L'), QString("a.b"), QString("caf\u00e9")})
+            row(qPrintable("--no-auth --raw 1 --line-name " + bad),
+                "bad --line-name '" + bad + "': use 1 to 32 letters, digits, - or _");
+        for (const char *bad : {"-1", "3601", "5s"})
+            row(qPrintable("--no-auth --raw 1 --poll=" + QString(bad)),
+                "bad --poll '" + QString(bad) + "': use whole seconds from 0 (off) to 3600");
+        row("--no-auth --raw 1 --http localhost:80", "bad --http 'localhost:80': use [ADDR:]PORT");
         row("--help", "  no-auth help"); // nothing else is read
         const QString listen = "bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
                                "or all";

@@ -5,6 +5,7 @@
 #include "options.h"
 #include "passwordfile.h"
 #include "pjlinkcommands.h"
+#include "poll.h"
 
 #include "http/httplistener.h"
 #include "http/httpserver.h"
@@ -176,6 +177,14 @@ int main(int argc, char *argv[])
     if (!listen(listeners, httpListener, options))
         return kStartFailure;
     line.start(options.settings);
+    std::unique_ptr<Poll> poll;
+    if (options.poll > std::chrono::seconds::zero()) {
+        QList<QByteArray> prefixes;
+        for (const ProjectorRecord &record : state.records())
+            prefixes << record.profile.prefix;
+        poll = std::make_unique<Poll>(line, timers, prefixes, options.poll);
+        poll->start();
+    }
     if (broker)
         broker->open();
     return app.exec();
