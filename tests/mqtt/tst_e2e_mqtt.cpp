@@ -255,7 +255,11 @@ private slots:
         QVERIFY(waitFor([&] { return m_log.count("MQTT broker") >= 3; }, 20s) && ha.receives(2));
     }
 
-    void cleanupTestCase() { qWarning("%s", qPrintable(m_log)); m_bridge.kill(); }
+    void cleanupTestCase()
+    {
+        m_bridge.kill();
+        m_bridge.waitForFinished();
+    }
 
 private:
     // The last message on each topic so far.
