@@ -1,5 +1,6 @@
 // The gateway's MQTT logic without a broker: commands read from topics, Home Assistant's
 // discovery, the pace of state messages, the options.
+#include "fakelineservice.h"
 #include "fakemqttlink.h"
 #include "virtualclock.h"
 
@@ -19,6 +20,8 @@
 #include <QTest>
 
 using namespace tarn::mqtt;
+using tarn::bridge::LineRequest;
+using tarn::bridge::LineResult;
 using tarn::bridge::LiveState;
 using tarn::bridge::Moment;
 using tarn::bridge::Profile;
@@ -241,35 +244,45 @@ private slots:
         }
     }
 
-    // A refused or failed command is logged and springs its switch back; a command done, or
-    // one that never reaches the queue, publishes nothing of its own.
-    void aCommandThatFailsIsLoggedAndItsStatePublishedAgain()
+    // A command is a request of the line's for its projector; one refused or failed there
+    // is logged and springs its switch back. A retained one never reaches the line.
+    void aCommandGoesToTheLineAndOneThatFailsIsLoggedAndItsStatePublishedAgain_data()
     {
+        using S = LineResult::Status;
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("done") << int(S::Ok) << "";
+        QTest::newRow("not now") << int(S::NotNow) << "not carried out: it is cooling";
+        QTest::newRow("no reply") << int(S::NoReply) << "did not answer in time";
+        QTest::newRow("silenced") << int(S::Silenced) << "did not answer moments ago";
+        QTest::newRow("line down") << int(S::LineDown) << "line is down; dropped";
+    }
+    void aCommandGoesToTheLineAndOneThatFailsIsLoggedAndItsStatePublishedAgain()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, logged);
         VirtualClock clock;
         FakeMqttLink link;
+        FakeLineService line;
+        line.respond = [&](const LineRequest &) {
+            return LineResult{LineResult::Status(status), {"\x06"}, "it is cooling"};
+        };
         LiveState state({Profile{"1", "A001", {}, {}}});
         QStringList log;
-        QList<MqttCommand> run;
-        QString failure;
-        const MqttService service(
-            link, state, clock, {kTopics, kInputs, std::nullopt, {}, {{"1", "Hall left"}}},
-            [&](const MqttCommand &c, const MqttService::Done &done) {
-                run << c;
-                done(failure);
-            },
-            [&](const QString &line) { log << line; });
+        const MqttService service(link, line, state, clock,
+                                  {kTopics, kInputs, std::nullopt, {}, {{"1", "Hall left"}}},
+                                  [&](const QString &text) { log << text; });
         link.bringUp();
         link.published.clear();
         clock.advance(1000ms);
-        link.deliver("tarn/hall/1/set/power", "ON");
-        failure = "ERR3: the projector is cooling";
-        link.deliver("tarn/hall/1/set/power", "ON");
         link.deliver("tarn/hall/1/set/power", "ON", true);
-        QCOMPARE(run.size(), 2);
-        QVERIFY(run[1].who == "1" && run[1].command == "power-on");
-        QCOMPARE(log.size(), 2);
-        QVERIFY(log[0].contains("power-on for projector 1 not carried out: ERR3"));
-        QCOMPARE(taken(link), QStringList{"1/state=- 0"});
+        link.deliver("tarn/hall/1/set/input", "Kamera");
+        QCOMPARE(line.requests.size(), 1);
+        QVERIFY(line.requests[0].prefix == "A001" &&
+                line.requests[0].codes == QByteArrayList{"C07"});
+        QCOMPARE(log.size(), logged.isEmpty() ? 1 : 2);
+        QVERIFY(log.last().contains(logged));
+        QCOMPARE(taken(link), logged.isEmpty() ? QStringList() : QStringList{"1/state=- 0"});
     }
 
     void theOptionsAreReadAndCredentialsKeptPrivate()

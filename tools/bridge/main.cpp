@@ -7,6 +7,9 @@
 #include "pjlinkcommands.h"
 #include "poll.h"
 
+#include "control/actiongate.h"
+#include "control/commandendpoint.h"
+#include "control/tokenfile.h"
 #include "http/httplistener.h"
 #include "http/httpserver.h"
 #include "http/router.h"
@@ -19,7 +22,6 @@
 
 #include "app/qttimer.h"
 #include "app/stopsignals.h"
-#include "commandnames.h"
 #include "serialcontrol.h"
 
 #include <QCoreApplication>
@@ -48,6 +50,22 @@ QList<Profile> served(const Options &options)
     return profiles;
 }
 
+// The secret in the file an option names, none without the option; false after logging
+// why the file cannot be used.
+template<typename Reader>
+bool readSecret(const std::optional<QString> &path, Reader read, std::optional<QByteArray> &secret)
+{
+    if (!path)
+        return true;
+    auto content = read(*path);
+    if (const auto *problem = std::get_if<QString>(&content)) {
+        logLine(*problem);
+        return false;
+    }
+    secret = std::get<QByteArray>(std::move(content));
+    return true;
+}
+
 // Listens where the options say; false after logging why it cannot.
 bool listen(Listeners &listeners, HttpListener &http, const Options &options)
 {
@@ -63,31 +81,6 @@ bool listen(Listeners &listeners, HttpListener &http, const Options &options)
     if (!problem.isEmpty())
         logLine(problem);
     return problem.isEmpty();
-}
-
-// MQTT commands through the line's queue, as one client of their own.
-tarn::mqtt::MqttService::Run mqttCommands(LineService &line, const LiveState &state)
-{
-    static const int owner = 0;
-    return [&line, &state](const tarn::mqtt::MqttCommand &command,
-                           const tarn::mqtt::MqttService::Done &done) {
-        const ProjectorRecord *record = state.byWho(command.who);
-        const auto code = tarn::send::resolveCommand(command.command);
-        if (!record || !code)
-            return done(QStringLiteral("no such command"));
-        line.submit(&owner, {record->profile.prefix, {*code}}, [done](const LineResult &r) {
-            switch (r.status) {
-            case LineResult::Status::Ok:
-                return done({});
-            case LineResult::Status::NoReply:
-                return done(QStringLiteral("no reply in time"));
-            case LineResult::Status::Silenced:
-                return done(QStringLiteral("the projector is out of reach"));
-            case LineResult::Status::LineDown:
-                return done(QStringLiteral("the line is down; dropped"));
-            }
-        });
-    };
 }
 
 } // namespace
@@ -114,15 +107,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(text), stdout);
         return 0;
     }
-    std::optional<QByteArray> password;
-    if (options.passwordFile) {
-        auto read = readPasswordFile(*options.passwordFile);
-        if (const auto *problem = std::get_if<QString>(&read)) {
-            logLine(*problem);
-            return kStartFailure;
-        }
-        password = std::get<QByteArray>(std::move(read));
-    }
+    std::optional<QByteArray> password, token;
+    if (!readSecret(options.passwordFile, readPasswordFile, password) ||
+        !readSecret(options.httpTokenFile, readTokenFile, token))
+        return kStartFailure;
 
     // The line is port 1 of the serial control; --port says which device that is.
     tarn::SerialControl port;
@@ -139,12 +127,15 @@ int main(int argc, char *argv[])
     });
     QObject::connect(&line, &LineQueue::rawClientRefused, &logLine);
 
-    Gateway gateway(line, timers, {password, options.verbose, now, {}}, &logLine);
-    Listeners listeners(gateway, &logLine);
-
-    // Monitoring: the live state, kept from every transaction, and read over HTTP.
+    // The live state, kept from every transaction; the action rule reads it, monitoring
+    // serves it over HTTP. Every client's request passes the rule.
     LiveState state(served(options));
     feedLiveState(line, state, &systemMoment);
+    ActionGate gate(line, state, &systemMoment);
+
+    Gateway gateway(gate, timers, {password, options.verbose, now, {}}, &logLine);
+    Listeners listeners(gateway, &logLine);
+
     Router router;
     HttpServer http(router, timers, &logLine);
     const auto figures = [&gateway, &http] {
@@ -154,8 +145,10 @@ int main(int argc, char *argv[])
     addReadRoutes(router, state,
                   {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
                    &systemMoment});
+    CommandEndpoint control(gate, gateway.throttle(), {token, served(options)}, &logLine);
+    control.addTo(router);
     QObject::connect(&http, &HttpServer::clientGone, &line,
-                     [&line](const void *client) { line.cancel(client); });
+                     [&gate](const void *client) { gate.cancel(client); });
     HttpListener httpListener(http, &logLine);
 
     // Home Assistant and other MQTT systems: the state published, commands taken.
@@ -169,9 +162,8 @@ int main(int argc, char *argv[])
         }
         auto &[brokerSettings, serviceSettings] = std::get<tarn::mqtt::MqttConfig>(config);
         broker = std::make_unique<tarn::mqtt::MosquittoLink>(std::move(brokerSettings), &logLine);
-        mqtt = std::make_unique<tarn::mqtt::MqttService>(*broker, state, timers,
-                                                         std::move(serviceSettings),
-                                                         mqttCommands(line, state), &logLine);
+        mqtt = std::make_unique<tarn::mqtt::MqttService>(*broker, gate, state, timers,
+                                                         std::move(serviceSettings), &logLine);
     }
 
     if (!listen(listeners, httpListener, options))

@@ -22,11 +22,11 @@ std::variant<QByteArray, QString> readPrivateFile(const QString &path, const QSt
     return file.read(limit);
 }
 
-std::variant<QByteArray, QString> readPasswordFile(const QString &path)
+std::variant<QByteArray, QString> readSecretLine(const QString &path, const SecretLine &kind)
 {
-    const QString refused = QStringLiteral("password file %1: ").arg(path);
-    // Room for the longest password and a CR LF, and one byte to tell a longer file.
-    auto read = readPrivateFile(path, QStringLiteral("password file"), kMaxPassword + 3);
+    const QString refused = QStringLiteral("%1 %2: ").arg(kind.file, path);
+    // Room for the longest secret and a CR LF, and one byte to tell a longer file.
+    auto read = readPrivateFile(path, kind.file, kind.maxLength + 3);
     if (read.index() == 1)
         return read;
     QByteArray content = std::get<QByteArray>(std::move(read));
@@ -34,12 +34,23 @@ std::variant<QByteArray, QString> readPasswordFile(const QString &path)
         content.chop(content.endsWith("\r\n") ? 2 : 1);
     if (content.isEmpty())
         return refused + QStringLiteral("empty");
-    if (content.size() > kMaxPassword || content.contains('\n'))
-        return refused + QStringLiteral("holds more than one password of at most %1 characters")
-                             .arg(kMaxPassword);
+    if (content.size() > kind.maxLength || content.contains('\n'))
+        return refused + QStringLiteral("holds more than one %1 of at most %2 characters")
+                             .arg(kind.secret)
+                             .arg(kind.maxLength);
+    if (content.size() < kind.minLength)
+        return refused + QStringLiteral("a %1 needs at least %2 characters")
+                             .arg(kind.secret)
+                             .arg(kind.minLength);
     if (!std::ranges::all_of(content, [](char c) { return c >= ' ' && c <= '~'; }))
         return refused + QStringLiteral("holds a character other than printable ASCII");
     return content;
+}
+
+std::variant<QByteArray, QString> readPasswordFile(const QString &path)
+{
+    return readSecretLine(
+        path, {QStringLiteral("password file"), QStringLiteral("password"), 1, kMaxPassword});
 }
 
 } // namespace tarn::bridge

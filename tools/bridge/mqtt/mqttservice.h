@@ -10,8 +10,10 @@
 #include <optional>
 
 namespace tarn::bridge {
+class LineService;
 class LiveState;
-}
+struct LineResult;
+} // namespace tarn::bridge
 
 namespace tarn::mqtt {
 
@@ -25,27 +27,28 @@ struct MqttServiceSettings
 };
 
 // The gateway on the broker: its live state published, Home Assistant's discovery, and the
-// commands taken from the set topics. A command goes to `run`, which puts it through the
-// line's queue and rules as any client's; a command refused or failed there is logged, and
-// its projector's state published again, so that a switch turned in Home Assistant springs
-// back.
+// commands taken from the set topics. The commands are one client of the line, through the
+// same queue and rules as a PJLink client's (the action rule included), in turns with the
+// others. One refused or failed there is logged, and its projector's state published again,
+// so that a switch turned in Home Assistant springs back; one that meets a line that is
+// down is dropped so, never sent later.
 class MqttService : public QObject
 {
     Q_OBJECT
 public:
     using Log = std::function<void(const QString &)>;
-    // Calls `done` once with nothing when the command was carried out, else with the reason.
-    using Done = std::function<void(const QString &failure)>;
-    using Run = std::function<void(const MqttCommand &command, Done done)>;
 
-    MqttService(MqttLink &link, const bridge::LiveState &state, TimerFactory &timers,
-                MqttServiceSettings settings, Run run, Log log, QObject *parent = nullptr);
+    MqttService(MqttLink &link, bridge::LineService &line, const bridge::LiveState &state,
+                TimerFactory &timers, MqttServiceSettings settings, Log log,
+                QObject *parent = nullptr);
     ~MqttService() override;
 
 private:
     void carryOut(const MqttCommand &command);
+    void done(const MqttCommand &command, const bridge::LineResult &result);
 
-    Run m_run;
+    bridge::LineService &m_line;
+    const bridge::LiveState &m_liveState;
     Log m_log;
     StatePublisher m_state;
     std::unique_ptr<DiscoveryAnnouncer> m_discovery;
