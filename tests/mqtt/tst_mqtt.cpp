@@ -167,80 +167,47 @@ private slots:
         QCOMPARE(link.published.size(), 13 + 15);
     }
 
-    void stateGoesOutAtOnceThenAtMostOncePerGap()
-    {
-        VirtualClock clock;
-        QByteArrayList sent;
-        StateThrottle state(clock, 1000ms, [&](const QByteArray &s) { sent << s; });
-        for (const char *change : {"a", "b", "c"})
-            state.update(change);
-        clock.advance(999ms);
-        QCOMPARE(sent.size(), 1);
-        clock.advance(1ms); // the latest of the changes held back
-        state.update("c");  // no change
-        clock.advance(5000ms);
-        state.update("d");    // the gap is long over: at once
-        state.republish("d"); // within the gap: at its end
-        clock.advance(1000ms);
-        QCOMPARE(sent, (QByteArrayList{"a", "c", "d", "d"}));
-    }
-
     void theBrokerHearsTheLineAndEachProjectorsReachAndStateOnChangesOnly()
     {
         VirtualClock clock;
         FakeMqttLink link;
         LiveState state({Profile{"1", "A001", {}, {}}, Profile{"2", "A002", {}, {}}});
         const StatePublisher publisher(link, state, kTopics, clock);
-        const auto reply = [&](const char *prefix, const char *code, const char *text) {
-            return [=, &state, &clock] {
-                state.observe(prefix, code, text, Moment{clock.now(), clock.now()});
-            };
-        };
-        const auto wait = [&](std::chrono::milliseconds span) {
-            return [span, &clock] {
-                clock.advance(span);
-            };
-        };
-        const std::vector<std::tuple<const char *, std::function<void()>, QStringList>> steps = {
-            {"connected, line down",
-             [&] { link.bringUp(); },
+        // What happens ("A001 CR0 00": that reply on the line), then what the link takes.
+        const std::vector<std::pair<QString, QStringList>> steps = {
+            {"connect",
              {"line=down", "1/availability=offline", "1/state=- 0", "2/availability=offline",
               "2/state=- 0"}},
-            {"line up",
-             [&] { state.setLineUp(true); },
-             {"line=up", "1/availability=online", "2/availability=online"}},
-            {"a gap later", wait(1000ms), {}},
-            {"a reading, at once", reply("A001", "CR0", "00"), {"1/state=on 0"}},
-            {"the next change waits", reply("A001", "CR0", "40"), {}},
-            {"and another", reply("A001", "CR1", "3"), {}},
-            {"for the gap's end, as the latest", wait(1000ms), {"1/state=warming 3"}},
-            {"the same again", reply("A001", "CR0", "40"), {}},
-            {"an action: stale, not changed", reply("A001", "C00", "\x06"), {}},
-            {"a gap later", wait(1000ms), {}},
-            {"a time-out", [&] { state.observeTimeout("A002"); }, {"2/availability=offline"}},
-            {"an answer",
-             reply("A002", "CR0", "80"),
-             {"2/availability=online", "2/state=standby 0"}},
-            {"silenced", [&] { state.setSilenced("A001", true); }, {"1/availability=offline"}},
-            {"reconnected",
-             [&] { link.bringUp(); },
-             {"line=up", "1/availability=offline", "1/state=warming 3", "2/availability=online"}},
-            {"the other after its gap", wait(1000ms), {"2/state=standby 0"}},
-            {"broker lost",
-             [&] {
-                 link.up = false;
-                 state.setSilenced("A001", false);
-             },
-             {}},
-            {"back",
-             [&] { link.bringUp(); },
+            {"line up, wait", {"line=up", "1/availability=online", "2/availability=online"}},
+            {"A001 CR0 00", {"1/state=on 0"}},        // at once
+            {"A001 CR0 40, A001 CR1 3", {}},          // within the gap
+            {"wait", {"1/state=warming 3"}},          // the latest, at its end
+            {"A001 CR0 40, A001 C00 \x06, wait", {}}, // the same; stale only
+            {"timeout A002", {"2/availability=offline"}},
+            {"A002 CR0 80", {"2/availability=online", "2/state=standby 0"}},
+            {"silence A001, connect",
+             {"1/availability=offline", "line=up", "1/availability=offline", "1/state=warming 3",
+              "2/availability=online"}},
+            {"wait", {"2/state=standby 0"}},
+            {"lose, unsilence A001, connect",
              {"line=up", "1/availability=online", "1/state=warming 3", "2/availability=online"}},
-            {"the other again", wait(1000ms), {"2/state=standby 0"}},
         };
-        for (const auto &[what, act, expected] : steps) {
-            act();
+        for (const auto &[events, expected] : steps) {
+            for (const QString &event : events.split(", ")) {
+                const QByteArrayList w = event.toLatin1().split(' ');
+                if (w[0] == "connect" || w[0] == "lose")
+                    w[0] == "lose" ? void(link.up = false) : link.bringUp();
+                else if (w[0] == "line" || w[0] == "wait")
+                    w[0] == "line" ? state.setLineUp(true) : clock.advance(1000ms);
+                else if (w[0] == "timeout")
+                    state.observeTimeout(w[1]);
+                else if (w[0].endsWith("silence"))
+                    state.setSilenced(w[1], w[0] == "silence");
+                else
+                    state.observe(w[0], w[1], w[2], {clock.now(), clock.now()});
+            }
             const QStringList actual = taken(link);
-            QVERIFY2(actual == expected, qPrintable(what + (": " + actual.join(", "))));
+            QVERIFY2(actual == expected, qPrintable(events + ": " + actual.join(", ")));
         }
     }
 
