@@ -111,25 +111,14 @@ private slots:
         QVERIFY2(done.join("").contains(outcome), qPrintable(done.join("")));
     }
 
-    // Every topic a config names is one the gateway publishes; every payload it sends on a
-    // command topic is a command.
-    void discoveryConfigsAreDistinctAndAgreeWithTheTopicsAndCommands()
+    // Every payload a config sends on a command topic is a command; the power state's options
+    // are the typed reading's; a projector's device goes through the gateway's. (What the
+    // configs name is checked on a real broker, end to end.)
+    void discoveryConfigsAgreeWithTheCommandsAndTheReading()
     {
-        QSet<QString> ids;
         for (const DiscoveryNode &node : nodesFor({"1", "single"})) {
-            const QString who = node.who == u"gateway" ? QString() : node.who;
-            const QStringList known{kTopics.status(), kTopics.line(), kTopics.state(who),
-                                    kTopics.availability(who), QString()};
             for (const Retained &config : node.configs) {
                 const QJsonObject c = QJsonDocument::fromJson(config.payload).object();
-                QVERIFY(config.topic.startsWith("homeassistant/") && config.topic.count(u'/') == 4);
-                ids << c["unique_id"].toString();
-                QStringList named{c["state_topic"].toString()};
-                for (const QJsonValue &a : c["availability"].toArray())
-                    named << a["topic"].toString();
-                QCOMPARE(named.size(), who.isEmpty() ? 2 : 3);
-                QVERIFY(std::ranges::all_of(named,
-                                            [&](const QString &t) { return known.contains(t); }));
                 for (const QJsonValue &p :
                      c["options"].toArray() + c["payload_on"] + c["payload_off"])
                     QVERIFY(!c.contains("command_topic") || p.isNull() ||
@@ -137,10 +126,9 @@ private slots:
                                          p.toString().toUtf8(), false)
                                     .index() == 0);
                 QVERIFY(c["device_class"] != "enum" || c["options"].toArray().size() == 6);
-                QVERIFY(who.isEmpty() || c["device"]["via_device"] == "tarn_bridge_hall");
+                QVERIFY(node.who == "gateway" || c["device"]["via_device"] == "tarn_bridge_hall");
             }
         }
-        QCOMPARE(ids.size(), 1 + 2 * 12);
     }
 
     void aRecordOfAnEarlierRunRemovesWhatThisRunNoLongerServes()
