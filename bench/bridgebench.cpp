@@ -7,6 +7,7 @@
 #include "bridge/bridgeprocess.h"
 #include "bridge/pjlinkclient.h"
 #include "bridge/poller.h"
+#include "bridge/statemessages.h"
 
 #include "kit/countingport.h"
 #include "kit/procinfo.h"
@@ -588,6 +589,13 @@ int main(int argc, char *argv[])
     bench.measureFairness();
     bench.measureRawRhythm();
     bench.measureHostileClients();
+    QString problem;
+    const Summary mqtt =
+        summarize(stateMessageDelays(QCoreApplication::applicationDirPath(), 40, problem));
+    bench.report.add(QStringLiteral("MQTT: a reading changed on the line, to its state message"),
+                     mqtt, {}, problem.isEmpty(),
+                     problem.isEmpty() ? QStringLiteral("at a subscriber on the same broker")
+                                       : problem.left(200));
     if (settings.log)
         std::fputs(qPrintable(bench.bridgeLog()), stderr);
 
