@@ -64,20 +64,6 @@ class MqttBrokerTest : public QObject
 private slots:
     void init() { QVERIFY(broker.start()); }
 
-    void aGatewayThatDiesLeavesOfflineAsItsLastWill()
-    {
-        Client watcher(settingsFor(broker.port(), "watcher"), "tarn/hall/status");
-        QProcess peer; // this program again, holding only a connection; see main()
-        qputenv("TARN_MQTT_PEER_PORT", QByteArray::number(broker.port()));
-        peer.start(QCoreApplication::applicationFilePath());
-        qunsetenv("TARN_MQTT_PEER_PORT");
-        QVERIFY(watcher.receives(1));
-        peer.kill();
-        QVERIFY(watcher.receives(2));
-        QCOMPARE(watcher.received[0][1].toByteArray() + watcher.received[1][1].toByteArray(),
-                 "onlineoffline");
-    }
-
     void wrongCredentialsAreReportedAndRetriedWithBackoff()
     {
         Client client(settingsFor(broker.port(), "hall", "not-the-password"));
@@ -220,6 +206,16 @@ private slots:
         QVERIFY(waitFor([&] { return !m_sim.lines().filter("C01").isEmpty(); }, 20s));
     }
 
+    void aGatewayKilledLeavesOfflineAsItsLastWill()
+    {
+        Client ha(settingsFor(m_broker.port(), "ha"), "tarn/hall/status");
+        QVERIFY(ha.receives(1));
+        m_bridge.kill();
+        QVERIFY(ha.receives(2));
+        QCOMPARE(ha.received[0][1].toByteArray() + ha.received[1][1].toByteArray(),
+                 "onlineoffline");
+    }
+
     void cleanupTestCase()
     {
         m_bridge.kill();
@@ -234,15 +230,9 @@ private:
     QString m_log;
 };
 
-// Run with TARN_MQTT_PEER_PORT, it is a gateway's connection alone, for the test to kill.
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (const uint port = qEnvironmentVariableIntValue("TARN_MQTT_PEER_PORT")) {
-        MosquittoLink link(settingsFor(quint16(port)), [](const QString &) {});
-        link.open();
-        return app.exec();
-    }
     MqttBrokerTest link;
     MqttGatewayTest gateway;
     return QTest::qExec(&link, argc, argv) | QTest::qExec(&gateway, argc, argv);

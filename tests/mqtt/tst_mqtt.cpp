@@ -47,12 +47,11 @@ QStringList taken(FakeMqttLink &link)
 {
     QStringList shown;
     for (const FakeMqttLink::Message &m : std::exchange(link.published, {})) {
-        QString payload = m.payload;
-        if (m.topic.endsWith("/state")) {
-            const QJsonObject s = QJsonDocument::fromJson(m.payload).object();
-            payload = s["power"].toString("-") + u' ' + QString::number(s["input"].toInt());
-        }
-        shown << m.topic.mid(kTopics.base().size() + 1) + u'=' + payload +
+        const QJsonObject s = QJsonDocument::fromJson(m.payload).object();
+        shown << m.topic.mid(kTopics.base().size() + 1) + u'=' +
+                     (s.isEmpty()
+                          ? QString(m.payload)
+                          : s["power"].toString("-") + u' ' + QString::number(s["input"].toInt())) +
                      (m.retained ? "" : " (not retained)");
     }
     return shown;
