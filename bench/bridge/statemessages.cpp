@@ -49,7 +49,7 @@ QString startRig(BrokerProcess &broker, test::SimProcess &sim, BridgeProcess &br
 
 } // namespace
 
-std::vector<double> stateMessageDelays(const QString &bin, int samples, QString &problem)
+StateMessageTimes stateMessageTimes(const QString &bin, int samples, QString &problem)
 {
     BrokerProcess broker;
     test::SimProcess sim({"--warmup", "500"}, bin + QStringLiteral("/tarn-sim"));
@@ -65,18 +65,21 @@ std::vector<double> stateMessageDelays(const QString &bin, int samples, QString 
     subscriber.subscribe("tarn/bench/1/state");
     subscriber.open();
     PjlinkClient client(bridge.port(QStringLiteral("PJLink, projector 1")));
-    // The read's answer leaves the gateway in the turn its reading changed the state.
-    TimePoint read{};
+    TimePoint asked{};
+    bool waiting = false;
     QByteArray answer, expected;
-    std::vector<double> delays;
+    StateMessageTimes times;
     QObject::connect(&subscriber, &mqtt::MqttLink::received,
                      [&](const QString &, const QByteArray &state, bool) {
-                         if (read != TimePoint{} && state.contains(expected))
-                             delays.push_back(toMs(Clock::now() - std::exchange(read, {})));
+                         if (waiting && state.contains(expected)) {
+                             waiting = false;
+                             times.toMessage.push_back(toMs(Clock::now() - asked));
+                         }
                      });
-    QObject::connect(&client, &PjlinkClient::answered, [&](const QByteArray &a, Nanos) {
+    QObject::connect(&client, &PjlinkClient::answered, [&](const QByteArray &a, Nanos trip) {
         answer = a;
-        read = a.startsWith("AVMT=3") ? Clock::now() : read;
+        if (a.startsWith("AVMT=3"))
+            times.toAnswer.push_back(toMs(trip));
     });
     const auto ask = [&](const QByteArray &command) {
         answer.clear();
@@ -91,13 +94,15 @@ std::vector<double> stateMessageDelays(const QString &bin, int samples, QString 
     }
     for (int i = 0; i < samples; ++i) {
         expected = i % 2 == 0 ? "\"videoMute\":true" : "\"videoMute\":false";
-        read = {};
         ask(i % 2 == 0 ? "AVMT 11" : "AVMT 10");
+        waiting = true;
+        asked = Clock::now();
         ask("AVMT ?");
-        waitFor([&] { return read == TimePoint{}; }, 2s);
+        waitFor([&] { return !waiting; }, 2s);
+        waiting = false;
         runFor(1100ms); // past the state's pace of one message a second
     }
-    return delays;
+    return times;
 }
 
 } // namespace tarn::bench

@@ -5,9 +5,15 @@
 
 namespace tarn::bench {
 
-// From a reading that changed on the line to its state message at an MQTT subscriber, in
-// ms, `samples` times; with a simulator, a gateway and a broker of its own. Empty, with the
-// reason in `problem`, when the rig did not come up.
-std::vector<double> stateMessageDelays(const QString &bin, int samples, QString &problem);
+// A PJLink read that changes a projector's state, `samples` times, with a simulator, a
+// gateway and a broker of its own; in ms, from the read's request to the state message at
+// an MQTT subscriber, and to the read's own answer. Empty, with the reason in `problem`,
+// when the rig did not come up.
+struct StateMessageTimes
+{
+    std::vector<double> toMessage;
+    std::vector<double> toAnswer;
+};
+StateMessageTimes stateMessageTimes(const QString &bin, int samples, QString &problem);
 
 } // namespace tarn::bench
