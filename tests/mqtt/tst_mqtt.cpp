@@ -8,7 +8,9 @@
 #include "commandintake.h"
 #include "commandnames.h"
 #include "discoveryannouncer.h"
+#include "mqttconfig.h"
 #include "mqttservice.h"
+#include "options.h"
 #include "replies/projectorstatus.h"
 #include "state/livestate.h"
 #include "statethrottle.h"
@@ -237,6 +239,44 @@ private slots:
         QCOMPARE(log.size(), logged.isEmpty() ? 1 : 2);
         QVERIFY(log.last().contains(logged));
         QCOMPARE(taken(link), logged.isEmpty() ? QStringList() : QStringList{"1/state=- 0"});
+    }
+
+    // Each row changes one option of a usable set; the broadcast listener is no projector.
+    void theGatewaysOptionsMakeTheMqttSideOrSayWhichIsWrong()
+    {
+        const std::vector<std::pair<QString, QString>> rows = {
+            {"", "tarn-bridge-hall tarn/hall/status 1=Hall left, discovery homeassistant"},
+            {"discovery=", "tarn-bridge-hall tarn/hall/status 1=Hall left"},
+            {"prefix=a//b", "bad --mqtt-prefix: a topic prefix has no empty level"},
+            {"discovery=ha/#", "bad --mqtt-discovery-prefix: a topic prefix has no + or #"},
+            {"birth=ha/+/s", "bad --mqtt-birth-topic"},
+            {"inputs=A,B", "--input-names takes four different names"},
+            {"url=http://b", "http://b is not mqtt://HOST[:PORT]"}};
+        for (const auto &[change, outcome] : rows) {
+            tarn::bridge::Options o;
+            o.listeners = {{{}, Profile{"1", "A001", "Hall left", {}}},
+                           {{}, Profile{"all", "AFFF", "every", {}}}};
+            o.lineName = "hall";
+            tarn::bridge::MqttOptions &m = o.mqtt.emplace();
+            m.url = change.startsWith("url=") ? change.mid(4) : "mqtt://b";
+            for (auto [name, value] : {std::pair{"prefix=", &m.prefix},
+                                       {"discovery=", &m.discoveryPrefix},
+                                       {"birth=", &m.birthTopic}})
+                *value = change.startsWith(name) ? change.mid(change.indexOf('=') + 1) : *value;
+            if (change.startsWith("inputs="))
+                o.inputNames = change.mid(7);
+            const auto made = mqttConfig(o, "1.31");
+            const auto *c = std::get_if<MqttConfig>(&made);
+            const QString shown =
+                !c ? std::get<QString>(made)
+                   : c->broker.clientId + u' ' + c->broker.statusTopic + u' ' +
+                         c->service.projectors.value(0).who + u'=' +
+                         c->service.projectors.value(0).name +
+                         (c->service.projectors.size() == 1 ? "" : " and more") +
+                         (c->service.discovery ? ", discovery " + c->service.discovery->prefix
+                                               : "");
+            QVERIFY2(shown == outcome || (!c && shown.startsWith(outcome)), qPrintable(shown));
+        }
     }
 
     void theOptionsAreReadAndCredentialsKeptPrivate()
