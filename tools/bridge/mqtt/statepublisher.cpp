@@ -41,10 +41,8 @@ StatePublisher::~StatePublisher() = default;
 
 void StatePublisher::republish(const QString &who)
 {
-    for (Projector &projector : m_projectors) {
-        if (const ProjectorRecord *record = m_state.byWho(who); record && projector.who == who)
-            projector.state->republish(stateOf(*record));
-    }
+    if (const ProjectorRecord *record = m_state.byWho(who))
+        m_projectors[record - m_state.records().data()].state->republish(stateOf(*record));
 }
 
 void StatePublisher::connected()
