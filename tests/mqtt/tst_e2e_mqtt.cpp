@@ -104,7 +104,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_broker.start());
-        QVERIFY(m_sim.start({"--warmup", "1500", "--temperature-error"}));
+        QVERIFY(m_sim.start({"--warmup", "1500", "--cooldown", "60000", "--temperature-error"}));
         QFile file(m_dir.filePath("credentials"));
         QVERIFY(file.open(QIODevice::WriteOnly) &&
                 file.write(QByteArray(BrokerProcess::kUser) + '\n' + BrokerProcess::kPassword) &&
@@ -161,7 +161,7 @@ private slots:
     // The broker dies and comes back: PJLink is answered meanwhile, and the gateway is back
     // with its availability, state and discovery, whose every config parses, with a
     // distinct unique_id, and names only topics that the gateway publishes or takes commands
-    // from; and its subscriptions.
+    // from; and its subscriptions, which take the PJLink clients' rules.
     void aRestartedBrokerIsReconnectedWhileTheLineServesOn()
     {
         m_broker.kill();
@@ -204,6 +204,10 @@ private slots:
         QCOMPARE(ids.size(), 13);
         ha.link.publish("tarn/hall/1/set/power", "OFF", false);
         QVERIFY(waitFor([&] { return !m_sim.lines().filter("C01").isEmpty(); }, 20s));
+        ha.link.publish("tarn/hall/1/set/power", "ON", false); // while it cools down: refused
+        QVERIFY(
+            waitFor([&] { return m_log.contains("power-on for projector 1 not carried"); }, 20s));
+        QCOMPARE(m_sim.lines().filter("C00").size(), 1);
     }
 
     void aGatewayKilledLeavesOfflineAsItsLastWill()
