@@ -6,9 +6,9 @@
 
 namespace tarn::test {
 
-// Reads a Prometheus text exposition with prometheus_client's own parser (parse_metrics.py,
-// on the system's python3): every sample by NAME{LABEL="VALUE",...}, its labels in name
-// order. `problem` gets the parser's complaint, if any; the map is then empty.
+// A Prometheus text exposition as prometheus_client's own parser reads it (parse_metrics.py):
+// each sample by NAME{LABEL="VALUE",...}, labels in name order; none, and `problem` says
+// why, when the parser refuses it.
 inline QMap<QString, double> parsedMetrics(const QByteArray &text, QString &problem)
 {
     QProcess parser;

@@ -384,24 +384,22 @@ private slots:
                    "line x poll 5");
         const QString raw = line + "raw 0.0.0.0:4001 no-auth line ";
         row("--no-auth --raw 0.0.0.0:4001", raw + "x poll 5");
-        row("--no-auth --raw 0.0.0.0:4001 --http 9100 --poll 0 --line-name Hall_2-b",
-            raw + "Hall_2-b poll 0 http 127.0.0.1:9100");
-        row("--no-auth --raw 0.0.0.0:4001 --http [::]:0 --poll 3600 --line-name " +
-                QByteArray(32, 'L'),
-            raw + QString(32, 'L') + " poll 3600 http :::0");
-        row("--no-auth --raw 0.0.0.0:4001 --port tcp://192.0.2.1:4001",
-            "tcp://192.0.2.1:4001 19200,N,8,1 raw 0.0.0.0:4001 no-auth line 192_0_2_1_4001 poll 5");
-        const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP2G-if00-port0";
-        row(qPrintable("--no-auth --raw 0.0.0.0:4001 --port " + byId),
-            byId + " 19200,N,8,1 raw 0.0.0.0:4001 no-auth line usb-FTDI_FT232R_USB_UART_A10KZP2 "
-                   "poll 5");
-        for (const QString &bad : {QString(33, 'L'), QString("a.b"), QString("caf\u00e9")})
-            row(qPrintable("--no-auth --raw 1 --line-name " + bad),
-                "bad --line-name '" + bad + "': use 1 to 32 letters, digits, - or _");
-        for (const char *bad : {"-1", "3601", "5s"})
+        row("--no-auth --raw 0.0.0.0:4001 --http [::]:0 --poll 0 --line-name "
+            "Hall_2-bbbbbbbbbbbbbbbbbbbbbbbbb",
+            raw + "Hall_2-bbbbbbbbbbbbbbbbbbbbbbbbb poll 0 http :::0");
+        row("--no-auth --raw 0.0.0.0:4001 --port tcp://192.0.2.1:4001 --http 9100 --poll 3600",
+            "tcp://192.0.2.1:4001 19200,N,8,1 raw 0.0.0.0:4001 no-auth line 192_0_2_1_4001 "
+            "poll 3600 http 127.0.0.1:9100");
+        row("--no-auth --raw 0.0.0.0:4001 --port /dev/serial/by-id/usb-A:B_C.D-if00-port0",
+            "/dev/serial/by-id/usb-A:B_C.D-if00-port0 19200,N,8,1 raw 0.0.0.0:4001 no-auth line "
+            "usb-A_B_C_D-if00-port0 poll 5");
+        row("--help", "  no-auth help"); // nothing else is read
+        for (const char *bad : {"Hall_2-bbbbbbbbbbbbbbbbbbbbbbbbbb", "a.b"})
+            row(qPrintable("--no-auth --raw 1 --line-name " + QString(bad)),
+                "bad --line-name '" + QString(bad) + "': use 1 to 32 letters, digits, - or _");
+        for (const char *bad : {"3601", "5s"})
             row(qPrintable("--no-auth --raw 1 --poll=" + QString(bad)),
                 "bad --poll '" + QString(bad) + "': use whole seconds from 0 (off) to 3600");
-        row("--no-auth --raw 1 --http localhost:80", "bad --http 'localhost:80': use [ADDR:]PORT");
         row("--no-auth --raw 1 --mqtt mqtt://b --mqtt-discovery-prefix= --input-names A,B,C,D",
             line + "raw 127.0.0.1:1 no-auth line x poll 5 "
                    "mqtt|mqtt://b|||tarn||homeassistant/status|A,B,C,D");
@@ -409,7 +407,6 @@ private slots:
             "--mqtt-prefix p/q --mqtt-birth-topic ha/s --mqtt-discovery-prefix d",
             line + "raw 127.0.0.1:1 no-auth line x poll 5 mqtt|mqtts://b|c|f|p/q|d|ha/s|-");
         row("--no-auth --raw 1 --mqtt-prefix p", "--mqtt-prefix needs --mqtt URL");
-        row("--help", "  no-auth help"); // nothing else is read
         const QString listen = "bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
                                "or all";
         for (const char *bad :
@@ -432,6 +429,7 @@ private slots:
         row("--raw 1", "refusing to serve PJLink without authentication: give --password-file "
                        "FILE, or --no-auth to serve without it");
         row("--no-auth --raw 1 extra", "unexpected argument 'extra'");
+        row("--no-auth --raw 1 --http-token-file t", "--http-token-file needs --http");
         row("--no-auth --raw 1 --port=", "--port DEVICE is required");
     }
     void theOptionsFollowTheirRulesOrSayWhichOneIsBroken()
@@ -455,6 +453,9 @@ private slots:
         QTest::newRow("not ASCII") << QByteArray("caf\xe9") << 0600 << "printable ASCII";
         QTest::newRow("every user may read it")
             << QByteArray("s3cret") << 0644 << "every user may read it";
+        QTest::newRow("token of 15") << QByteArray(15, 't') << 0600 << "at least 16";
+        QTest::newRow("token of 257") << QByteArray(257, 't') << 0600 << "at most 256";
+        QTest::newRow("token and space") << QByteArray(16, 't') + ' ' << 0600 << "a space";
     }
 
     void passwordFile()
@@ -466,7 +467,9 @@ private slots:
         QFile file(dir.filePath("pw"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) > 0 && file.flush());
         QCOMPARE(::chmod(QFile::encodeName(file.fileName()).constData(), mode), 0);
-        const auto read = readPasswordFile(file.fileName());
+        const auto read = QByteArray(QTest::currentDataTag()).startsWith("token")
+                              ? readTokenFile(file.fileName())
+                              : readPasswordFile(file.fileName());
         if (const auto *password = std::get_if<QByteArray>(&read))
             QCOMPARE(QString(*password), outcome);
         else

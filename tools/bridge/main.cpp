@@ -8,8 +8,8 @@
 #include "poll.h"
 
 #include "control/actiongate.h"
+#include "control/bearercheck.h"
 #include "control/commandendpoint.h"
-#include "control/tokenfile.h"
 #include "http/httplistener.h"
 #include "http/httpserver.h"
 #include "http/router.h"

@@ -26,6 +26,13 @@ constexpr qsizetype kMaxPassword = 32;
 // The PJLink password: 1 to kMaxPassword characters.
 std::variant<QByteArray, QString> readPasswordFile(const QString &path);
 
+constexpr qsizetype kMinToken = 16;
+constexpr qsizetype kMaxToken = 256;
+
+// The HTTP control token: kMinToken to kMaxToken characters, with no space at either end,
+// which an HTTP header cannot carry.
+std::variant<QByteArray, QString> readTokenFile(const QString &path);
+
 // At most the first `limit` bytes of a secret's file, or the reason it cannot be used, which
 // begins with `what` and the path: it is not a regular file, it cannot be read, or every
 // user may read it. Whatever the reason, it never quotes the file.
