@@ -194,6 +194,8 @@ public:
     QString bridgeLog() const { return m_bridge.log(); }
 
 private:
+    bool startBridge(const QStringList &options, int listeners);
+    void powerOn(const QList<int> &addresses);
     std::vector<double> direct(const QByteArray &frame);
     void simFrame(const QString &line);
     Hold holdArrow();
@@ -232,22 +234,32 @@ QString Bench::begin()
     report.add(QStringLiteral("Serial transaction without the bridge, A001C0D"), action, {}, true,
                {});
 
-    QStringList arguments{QStringLiteral("--port"),    m_link,
-                          QStringLiteral("--speed"),   QString::number(kBaud),
-                          QStringLiteral("--no-auth"), QStringLiteral("--raw"),
-                          QStringLiteral("0"),         QStringLiteral("--http"),
-                          QStringLiteral("0"),         QStringLiteral("--poll"),
-                          QStringLiteral("0")};
+    if (!startBridge({QStringLiteral("--speed"), QString::number(kBaud), QStringLiteral("--http"),
+                      QStringLiteral("0"), QStringLiteral("--poll"), QStringLiteral("0")},
+                     6))
+        return QStringLiteral("tarn-bridge did not start:\n") + m_bridge.log();
+    powerOn({2, 4});
+    return {};
+}
+
+// tarn-bridge on the simulator's line without authentication, with a listener for each
+// projector and the raw port, and these options; true once its `listeners` are up.
+bool Bench::startBridge(const QStringList &options, int listeners)
+{
+    QStringList arguments{QStringLiteral("--port"), m_link, QStringLiteral("--no-auth"),
+                          QStringLiteral("--raw"), QStringLiteral("0")};
     for (int address = 1; address <= 4; ++address)
         arguments << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:0=%1").arg(address);
-    if (!m_bridge.start(arguments, 6))
-        return QStringLiteral("tarn-bridge did not start:\n") + m_bridge.log();
-    for (int address : {2, 4}) {
+    return m_bridge.start(arguments + options, listeners);
+}
+
+void Bench::powerOn(const QList<int> &addresses)
+{
+    for (int address : addresses) {
         Poller power(listener(address), {"POWR 1"});
         waitFor([&] { return !power.answers.isEmpty(); }, 5s);
         power.stop();
     }
-    return {};
 }
 
 // A line the simulator reported: a frame counts, and during a hold the arrow's frames are
@@ -619,19 +631,9 @@ void Bench::measureMonitoring()
 
     if (!m_sim.start({QStringLiteral("--warmup"), QStringLiteral("0")}))
         return;
-    QStringList arguments{QStringLiteral("--port"),    m_link,
-                          QStringLiteral("--no-auth"), QStringLiteral("--raw"),
-                          QStringLiteral("0"),         QStringLiteral("--poll"),
-                          QStringLiteral("5")};
-    for (int address = 1; address <= 4; ++address)
-        arguments << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:0=%1").arg(address);
-    if (!m_bridge.start(arguments, 5))
+    if (!startBridge({QStringLiteral("--poll"), QStringLiteral("5")}, 5))
         return;
-    for (int address = 1; address <= 4; ++address) {
-        Poller power(listener(address), {"POWR 1"});
-        waitFor([&] { return !power.answers.isEmpty(); }, 5s);
-        power.stop();
-    }
+    powerOn({1, 2, 3, 4});
     runFor(1s);
     const quint64 bytesBefore = m_bytes;
     const TimePoint start = Clock::now();

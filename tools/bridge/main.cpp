@@ -66,6 +66,38 @@ bool readSecret(const std::optional<QString> &path, Reader read, std::optional<Q
     return true;
 }
 
+// Monitoring: the HTTP routes that read the live state, and the gateway's own poll.
+// Further routes join the router before the listener listens. A client's requests go
+// through `clients` (the action rule), which forgets them when the client goes.
+struct Monitoring
+{
+    Monitoring(LineQueue &line, LineService &clients, const LiveState &state,
+               const Gateway &gateway, tarn::TimerFactory &timers, const Options &options)
+        : http(router, timers, &logLine), listener(http, &logLine)
+    {
+        const auto figures = [&gateway, this] {
+            return GatewayFigures{gateway.pjlinkConnections(), gateway.failedAuthentications(),
+                                  http.answers()};
+        };
+        addReadRoutes(router, state,
+                      {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
+                       &systemMoment});
+        QObject::connect(&http, &HttpServer::clientGone, &line,
+                         [&clients](const void *client) { clients.cancel(client); });
+        if (options.poll == std::chrono::seconds::zero())
+            return;
+        QList<QByteArray> prefixes;
+        for (const ProjectorRecord &record : state.records())
+            prefixes << record.profile.prefix;
+        poll = std::make_unique<Poll>(line, timers, prefixes, options.poll);
+    }
+
+    Router router;
+    HttpServer http;
+    HttpListener listener;
+    std::unique_ptr<Poll> poll; // none with --poll 0
+};
+
 // Listens where the options say; false after logging why it cannot.
 bool listen(Listeners &listeners, HttpListener &http, const Options &options)
 {
@@ -136,20 +168,9 @@ int main(int argc, char *argv[])
     Gateway gateway(gate, timers, {password, options.verbose, now, {}}, &logLine);
     Listeners listeners(gateway, &logLine);
 
-    Router router;
-    HttpServer http(router, timers, &logLine);
-    const auto figures = [&gateway, &http] {
-        return GatewayFigures{gateway.pjlinkConnections(), gateway.failedAuthentications(),
-                              http.answers()};
-    };
-    addReadRoutes(router, state,
-                  {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
-                   &systemMoment});
+    Monitoring monitoring(line, gate, state, gateway, timers, options);
     CommandEndpoint control(gate, gateway.throttle(), {token, served(options)}, &logLine);
-    control.addTo(router);
-    QObject::connect(&http, &HttpServer::clientGone, &line,
-                     [&gate](const void *client) { gate.cancel(client); });
-    HttpListener httpListener(http, &logLine);
+    control.addTo(monitoring.router);
 
     // Home Assistant and other MQTT systems: the state published, commands taken.
     std::unique_ptr<tarn::mqtt::MosquittoLink> broker;
@@ -166,17 +187,11 @@ int main(int argc, char *argv[])
                                                          std::move(serviceSettings), &logLine);
     }
 
-    if (!listen(listeners, httpListener, options))
+    if (!listen(listeners, monitoring.listener, options))
         return kStartFailure;
     line.start(options.settings);
-    std::unique_ptr<Poll> poll;
-    if (options.poll > std::chrono::seconds::zero()) {
-        QList<QByteArray> prefixes;
-        for (const ProjectorRecord &record : state.records())
-            prefixes << record.profile.prefix;
-        poll = std::make_unique<Poll>(line, timers, prefixes, options.poll);
-        poll->start();
-    }
+    if (monitoring.poll)
+        monitoring.poll->start();
     if (broker)
         broker->open();
     return app.exec();
