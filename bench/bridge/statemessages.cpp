@@ -92,7 +92,7 @@ StateMessageTimes stateMessageTimes(const QString &bin, int samples, QString &pr
         problem = QStringLiteral("the projector did not come on:\n") + bridge.log();
         return {};
     }
-    runFor(1100ms); // the power state's own message out of the way
+    runFor(2100ms); // the power state's last message, which may wait a gap, out of the way
     for (int i = 0; i < samples; ++i) {
         expected = i % 2 == 0 ? "\"videoMute\":true" : "\"videoMute\":false";
         ask(i % 2 == 0 ? "AVMT 11" : "AVMT 10");
