@@ -156,13 +156,24 @@ private slots:
         QCOMPARE(link.published.size(), 13 + 15);
     }
 
-    void theBrokerHearsTheLineAndEachProjectorsReachAndStateOnChangesOnly()
+    // The state published, and the commands taken: each one a request of the line's, and
+    // one refused or failed there logged and its switch sprung back.
+    void theBrokerHearsTheLineAndEachProjectorsReachAndStateOnChangesOnlyAndCommandsAreRun()
     {
         VirtualClock clock;
         FakeMqttLink link;
+        FakeLineService line;
+        QStringList out; // what the line and the log took, between the link's messages
+        LineResult::Status status{};
+        line.respond = [&](const LineRequest &r) {
+            out << "line " + r.prefix + r.codes.join();
+            return LineResult{status, {"\x06"}, "it is cooling"};
+        };
         LiveState state({Profile{"1", "A001", {}, {}}, Profile{"2", "A002", {}, {}}});
-        const StatePublisher publisher(link, state, kTopics, clock);
-        // What happens ("A001 CR0 00": that reply on the line), then what the link takes.
+        const MqttService service(
+            link, line, state, clock, {kTopics, kInputs, std::nullopt, {}, {{"1", ""}, {"2", ""}}},
+            [&](const QString &text) { out << "log " + text.section(": ", -1); });
+        // What happens ("A001 CR0 00": that reply on the line), then what is published.
         const std::vector<std::pair<QString, QStringList>> steps = {
             {"connect",
              {"line=down", "1/availability=offline", "1/state=- 0", "2/availability=offline",
@@ -172,6 +183,12 @@ private slots:
             {"A001 CR0 40, A001 CR1 3", {}},          // within the gap
             {"wait", {"1/state=warming 3"}},          // the latest, at its end
             {"A001 CR0 40, A001 C00 \x06, wait", {}}, // the same; stale only
+            {"input 0, retained",                     // done, then not run at all
+             {"line A001C07", "log a retained command is never carried out"}},
+            {"input 4", {"line A001C07", "log it is cooling", "1/state=warming 3"}},
+            {"input 3, wait, wait",
+             {"line A001C07", "log the serial line is down; dropped, never sent later",
+              "1/state=warming 3"}}, // held for the gap
             {"timeout A002", {"2/availability=offline"}},
             {"A002 CR0 80", {"2/availability=online", "2/state=standby 0"}},
             {"silence A001, connect",
@@ -188,94 +205,41 @@ private slots:
                     w[0] == "lose" ? void(link.up = false) : link.bringUp();
                 else if (w[0] == "line" || w[0] == "wait")
                     w[0] == "line" ? state.setLineUp(true) : clock.advance(1000ms);
-                else if (w[0] == "timeout")
+                else if (w[0] == "input" || w[0] == "retained") {
+                    status = LineResult::Status(w.value(1).toInt()); // as LineResult::Status
+                    link.deliver("tarn/hall/1/set/input", "Kamera", w[0] == "retained");
+                } else if (w[0] == "timeout")
                     state.observeTimeout(w[1]);
                 else if (w[0].endsWith("silence"))
                     state.setSilenced(w[1], w[0] == "silence");
                 else
                     state.observe(w[0], w[1], w[2], {clock.now(), clock.now()});
             }
-            const QStringList actual = taken(link);
+            const QStringList actual = std::exchange(out, {}) + taken(link);
             QVERIFY2(actual == expected, qPrintable(events + ": " + actual.join(", ")));
         }
     }
 
-    // A command is a request of the line's for its projector; one refused or failed there
-    // is logged and springs its switch back. A retained one never reaches the line.
-    void aCommandGoesToTheLineAndOneThatFailsIsLoggedAndItsStatePublishedAgain_data()
-    {
-        using S = LineResult::Status;
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("logged");
-        QTest::newRow("done") << int(S::Ok) << "";
-        QTest::newRow("not now") << int(S::NotNow) << "not carried out: it is cooling";
-        QTest::newRow("no reply") << int(S::NoReply) << "did not answer in time";
-        QTest::newRow("silenced") << int(S::Silenced) << "did not answer moments ago";
-        QTest::newRow("line down") << int(S::LineDown) << "line is down; dropped";
-    }
-    void aCommandGoesToTheLineAndOneThatFailsIsLoggedAndItsStatePublishedAgain()
-    {
-        QFETCH(int, status);
-        QFETCH(QString, logged);
-        VirtualClock clock;
-        FakeMqttLink link;
-        FakeLineService line;
-        line.respond = [&](const LineRequest &) {
-            return LineResult{LineResult::Status(status), {"\x06"}, "it is cooling"};
-        };
-        LiveState state({Profile{"1", "A001", {}, {}}});
-        QStringList log;
-        const MqttService service(link, line, state, clock,
-                                  {kTopics, kInputs, std::nullopt, {}, {{"1", "Hall left"}}},
-                                  [&](const QString &text) { log << text; });
-        link.bringUp();
-        link.published.clear();
-        clock.advance(1000ms);
-        link.deliver("tarn/hall/1/set/power", "ON", true);
-        link.deliver("tarn/hall/1/set/input", "Kamera");
-        QCOMPARE(line.requests.size(), 1);
-        QVERIFY(line.requests[0].prefix == "A001" &&
-                line.requests[0].codes == QByteArrayList{"C07"});
-        QCOMPARE(log.size(), logged.isEmpty() ? 1 : 2);
-        QVERIFY(log.last().contains(logged));
-        QCOMPARE(taken(link), logged.isEmpty() ? QStringList() : QStringList{"1/state=- 0"});
-    }
-
-    // Each row changes one option of a usable set; the broadcast listener is no projector.
+    // The projectors are the listeners' but the broadcast's; an empty discovery prefix turns
+    // discovery off; a topic option with a wildcard is refused.
     void theGatewaysOptionsMakeTheMqttSideOrSayWhichIsWrong()
     {
-        const std::vector<std::pair<QString, QString>> rows = {
-            {"", "tarn-bridge-hall tarn/hall/status 1=Hall left, discovery homeassistant"},
-            {"discovery=", "tarn-bridge-hall tarn/hall/status 1=Hall left"},
-            {"prefix=a//b", "bad --mqtt-prefix: a topic prefix has no empty level"},
-            {"discovery=ha/#", "bad --mqtt-discovery-prefix: a topic prefix has no + or #"},
-            {"birth=ha/+/s", "bad --mqtt-birth-topic"},
-            {"inputs=A,B", "--input-names takes four different names"},
-            {"url=http://b", "http://b is not mqtt://HOST[:PORT]"}};
-        for (const auto &[change, outcome] : rows) {
-            tarn::bridge::Options o;
-            o.listeners = {{{}, Profile{"1", "A001", "Hall left", {}}},
-                           {{}, Profile{"all", "AFFF", "every", {}}}};
-            o.lineName = "hall";
-            tarn::bridge::MqttOptions &m = o.mqtt.emplace();
-            m.url = change.startsWith("url=") ? change.mid(4) : "mqtt://b";
-            for (auto [name, value] : {std::pair{"prefix=", &m.prefix},
-                                       {"discovery=", &m.discoveryPrefix},
-                                       {"birth=", &m.birthTopic}})
-                *value = change.startsWith(name) ? change.mid(change.indexOf('=') + 1) : *value;
-            if (change.startsWith("inputs="))
-                o.inputNames = change.mid(7);
-            const auto made = mqttConfig(o, "1.31");
-            const auto *c = std::get_if<MqttConfig>(&made);
-            const QString shown =
-                !c ? std::get<QString>(made)
-                   : c->broker.clientId + u' ' + c->broker.statusTopic + u' ' +
-                         c->service.projectors.value(0).who + u'=' +
-                         c->service.projectors.value(0).name +
-                         (c->service.projectors.size() == 1 ? "" : " and more") +
-                         (c->service.discovery ? ", discovery " + c->service.discovery->prefix
-                                               : "");
-            QVERIFY2(shown == outcome || (!c && shown.startsWith(outcome)), qPrintable(shown));
+        tarn::bridge::Options o;
+        o.listeners = {{{}, Profile{"1", "A001", "Hall left", {}}},
+                       {{}, Profile{"all", "AFFF", {}, {}}}};
+        o.lineName = "hall";
+        o.mqtt.emplace().url = "mqtt://b";
+        const auto made = [&] {
+            return mqttConfig(o, "1.31");
+        };
+        QCOMPARE(std::get<MqttConfig>(made()).service.projectors.size(), 1);
+        QVERIFY(std::get<MqttConfig>(made()).service.discovery);
+        o.mqtt->discoveryPrefix.clear();
+        QVERIFY(!std::get<MqttConfig>(made()).service.discovery);
+        for (QString *topic : {&o.mqtt->prefix, &o.mqtt->birthTopic}) {
+            *topic = "ha/+/x";
+            QVERIFY(std::get<QString>(made()).endsWith("has no + or # (\"ha/+/x\")"));
+            *topic = "x";
         }
     }
 
