@@ -400,12 +400,9 @@ private slots:
         for (const char *bad : {"3601", "5s"})
             row(qPrintable("--no-auth --raw 1 --poll=" + QString(bad)),
                 "bad --poll '" + QString(bad) + "': use whole seconds from 0 (off) to 3600");
-        row("--no-auth --raw 1 --mqtt mqtt://b --mqtt-discovery-prefix= --input-names A,B,C,D",
-            line + "raw 127.0.0.1:1 no-auth line x poll 5 "
-                   "mqtt|mqtt://b|||tarn||homeassistant/status|A,B,C,D");
         row("--no-auth --raw 1 --mqtt mqtts://b --mqtt-ca-file c --mqtt-credentials-file f "
-            "--mqtt-prefix p/q --mqtt-birth-topic ha/s --mqtt-discovery-prefix d",
-            line + "raw 127.0.0.1:1 no-auth line x poll 5 mqtt|mqtts://b|c|f|p/q|d|ha/s|-");
+            "--mqtt-prefix p/q --mqtt-birth-topic ha/s --mqtt-discovery-prefix= --input-names A",
+            line + "raw 127.0.0.1:1 no-auth line x poll 5 mqtt|mqtts://b|c|f|p/q||ha/s|A");
         row("--no-auth --raw 1 --mqtt-prefix p", "--mqtt-prefix needs --mqtt URL");
         const QString listen = "bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
                                "or all";

@@ -146,9 +146,7 @@ private slots:
         QByteArray states;
         QVERIFY(waitFor(
             [&] {
-                states.clear();
-                for (const QVariantList &m : std::as_const(ha.received))
-                    states += m[1].toByteArray() + '\n';
+                states = payloads(ha);
                 return states.contains("\"power\":\"on\"");
             },
             20s));
@@ -188,20 +186,18 @@ private slots:
         QMap<QString, QByteArray> seen; // the last message on each topic
         for (const QVariantList &m : std::as_const(ha.received))
             seen[m[0].toString()] = m[1].toByteArray();
-        QSet<QString> ids;
-        for (const QString &topic : seen.keys().filter(QRegularExpression("^homeassistant/"))) {
-            QJsonParseError error;
-            const QJsonObject c = QJsonDocument::fromJson(seen[topic], &error).object();
-            QVERIFY2(error.error == QJsonParseError::NoError &&
-                         ids.size() < (ids << c["unique_id"].toString()).size(),
-                     qPrintable(topic));
-            for (const QJsonValue &t : c["availability"].toArray() + c["state_topic"]) {
-                const QString named = t.isObject() ? t["topic"].toString() : t.toString();
-                QVERIFY2(named.isEmpty() || seen.contains(named), qPrintable(named));
-            }
-            QVERIFY(c["command_topic"].toString("tarn/hall/1/set/").startsWith("tarn/hall/1/set/"));
+        const QStringList configs = seen.keys().filter(QRegularExpression("^homeassistant/"));
+        QSet<QString> ids, named;
+        for (const QString &topic : configs) {
+            QVERIFY(QJsonDocument::fromJson(seen[topic]).isObject());
+            ids << QRegularExpression("\"unique_id\":\"([^\"]+)").match(seen[topic]).captured(1);
+            for (const auto &m : QRegularExpression("\"(tarn/[^\"]+)").globalMatch(seen[topic]))
+                named << m.captured(1);
         }
-        QCOMPARE(ids.size(), 13);
+        QVERIFY(configs.size() == 13 && ids.size() == 13 && !ids.contains(QString()));
+        for (const QString &topic : std::as_const(named))
+            QVERIFY2(seen.contains(topic) || topic.startsWith("tarn/hall/1/set/"),
+                     qPrintable(topic));
         ha.link.publish("tarn/hall/1/set/power", "OFF", false);
         QVERIFY(waitFor([&] { return !m_sim.lines().filter("C01").isEmpty(); }, 20s));
         ha.link.publish("tarn/hall/1/set/power", "ON", false); // while it cools down: refused
@@ -227,6 +223,14 @@ private slots:
     }
 
 private:
+    static QByteArray payloads(const Client &client)
+    {
+        QByteArrayList all;
+        for (const QVariantList &m : client.received)
+            all << m[1].toByteArray();
+        return all.join('\n');
+    }
+
     BrokerProcess m_broker;
     SimProcess m_sim;
     QTemporaryDir m_dir;
