@@ -58,9 +58,11 @@ struct Settings
 };
 
 constexpr int kBaud = 19200;
-constexpr int kQueryChars = 11;                         // "A001CR0\r" and "00\r"
-constexpr int kActionChars = 9;                         // "A001C0D\r" and the ACK
-const QList<QByteArray> kStates = {"0", "3", "0", "3"}; // A002 and A004 are warming up
+constexpr int kQueryChars = 11; // "A001CR0\r" and "00\r"
+constexpr int kActionChars = 9; // "A001C0D\r" and the ACK
+// A002 and A004 are on, A001 and A003 in standby: the actions (AVMT, INPT) go to the ones
+// that are on, as the projector takes them only then (ERR3 otherwise).
+const QList<QByteArray> kStates = {"0", "1", "0", "1"};
 
 QString ms(double value, int decimals = 2)
 {
@@ -221,7 +223,7 @@ private:
 // line with a listener for each projector, and the projectors' states set.
 QString Bench::begin()
 {
-    if (!m_sim.start({QStringLiteral("--warmup"), QStringLiteral("3600000")}))
+    if (!m_sim.start({QStringLiteral("--warmup"), QStringLiteral("0")}))
         return QStringLiteral("the simulator did not start");
     const Summary query = summarize(direct("A001CR0\r"));
     const Summary action = summarize(direct("A001C0D\r"));
@@ -312,13 +314,13 @@ std::vector<double> Bench::direct(const QByteArray &frame)
     return trips;
 }
 
-// One client asks a query and an action in turn, 10 ms apart so that each frame has left a
-// cable at 19200 baud before the next (the port keeps to that on a pseudo-terminal too);
+// One client asks projector 2 (on) a query and an action in turn, 10 ms apart so that each frame
+// has left a cable at 19200 baud before the next (the port keeps to that on a pseudo-terminal too);
 // the action drops the reused reply, so that every query goes to the line. What each adds: its
 // round trip through the bridge less the median serial transaction of its kind.
 void Bench::measureAddedTime()
 {
-    Poller poller(listener(1), {"POWR ?", "AVMT 11", "POWR ?", "AVMT 10"}, 10ms);
+    Poller poller(listener(2), {"POWR ?", "AVMT 11", "POWR ?", "AVMT 10"}, 10ms);
     const qsizetype wanted = 2 * qsizetype(m_settings.samples);
     waitFor([&] { return poller.answers.size() >= wanted; }, 60s);
     poller.stop();
@@ -356,7 +358,8 @@ Tally Bench::crowd(const QList<QByteArray> &cycle, double &seconds)
     Tally tally;
     for (int i = 0; i < m_settings.clients; ++i) {
         for (const QByteArray &answer : clients[i]->answers)
-            tally.wrong += answer != "POWR=" + kStates[i % 4] && answer != "AVMT=OK";
+            tally.wrong += answer != "POWR=" + kStates[i % 4] &&
+                           answer != (kStates[i % 4] == "1" ? "AVMT=OK" : "AVMT=ERR3");
         tally.answered += int(clients[i]->answers.size());
         tally.unasked += clients[i]->client().unsolicited();
         tally.trips.insert(tally.trips.end(), clients[i]->roundTrips.begin(),
@@ -368,8 +371,9 @@ Tally Bench::crowd(const QList<QByteArray> &cycle, double &seconds)
 }
 
 // POWR ? alone, mostly answered with a reused reply, then each POWR ? after an action to
-// the same projector, so that the line is used for nearly every request. The line's own
-// limit: every request a transaction at 19200 baud.
+// the same projector, so that the line is used for nearly every request: an action to a
+// projector that is on, with the status read the action rule may add before it; ERR3 at
+// once for one in standby. The line's own limit: every request a transaction at 19200 baud.
 void Bench::measureManyClients()
 {
     runFor(500ms); // the bridge sees the clients before these come
@@ -412,15 +416,15 @@ void Bench::measureManyClients()
 }
 
 // One client's single action (INPT 11) while the 31 other connections the bridge allows
-// each keep 8 two-frame actions queued. Its wait in ms, and in transactions: the busy
-// clients' answers that came meanwhile, one per transaction. On a cable at 19200 baud
-// those transactions and its own would take their characters' time.
+// each keep 8 two-frame actions queued, all to the projectors that are on. Its wait in ms, and in
+// transactions: the busy clients' answers that came meanwhile, one per transaction. On a cable at
+// 19200 baud those transactions and its own would take their characters' time.
 void Bench::measureFairness()
 {
     std::vector<std::unique_ptr<Flooder>> busy;
     for (int i = 1; i < m_settings.clients; ++i)
-        busy.push_back(std::make_unique<Flooder>(listener(i % 4 + 1), spread(i)));
-    PjlinkClient probe(listener(1), spread(0));
+        busy.push_back(std::make_unique<Flooder>(listener(i % 2 * 2 + 2), spread(i)));
+    PjlinkClient probe(listener(2), spread(0));
     QByteArray answer;
     QObject::connect(&probe, &PjlinkClient::answered,
                      [&](const QByteArray &a, Nanos) { answer = a; });
@@ -674,12 +678,10 @@ void Bench::measureControl()
     const QByteArray secret = QByteArray(32, 'b');
     if (!token.open(QIODevice::WriteOnly) || !token.write(secret) || !token.flush() ||
         !token.setPermissions(QFile::ReadOwner) ||
-        !m_bridge.start({QStringLiteral("--port"), m_link, QStringLiteral("--no-auth"),
-                         QStringLiteral("--http"), QStringLiteral("0"),
-                         QStringLiteral("--http-token-file"), token.fileName(),
-                         QStringLiteral("--poll"), QStringLiteral("0"), QStringLiteral("--listen"),
-                         QStringLiteral("127.0.0.1:0=1")},
-                        2))
+        !startBridge({QStringLiteral("--http"), QStringLiteral("0"),
+                      QStringLiteral("--http-token-file"), token.fileName(),
+                      QStringLiteral("--poll"), QStringLiteral("0")},
+                     6))
         return;
     const quint16 http = m_bridge.port(QStringLiteral("HTTP"));
     const QByteArray fields = "Authorization: Bearer " + secret + "\r\n";

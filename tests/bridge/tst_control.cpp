@@ -1,5 +1,4 @@
-// Control: the action rule (ERR3) on a fake line and a virtual clock, and the command
-// endpoint's answers through the router.
+// Control: the action rule (ERR3) and the command endpoint, on a fake line and clock.
 #include "fakelineservice.h"
 #include "virtualclock.h"
 
@@ -18,12 +17,12 @@ namespace {
 
 const QByteArray kToken = "0123456789abcdef";
 
-// The gate over a fake line whose projector answers a query with `reply` ("" nothing, "-"
-// not yet, "!" the line is down) and an action with ACK; the command endpoint behind it.
+// The gate and the endpoint over a fake line that answers a query `reply` ("" nothing, "-"
+// not yet, "!" line down) and an action ACK. post() gives the status and the body.
 struct Rig
 {
-    explicit Rig(std::optional<QByteArray> token = kToken)
-        : gate(line, state, std::bind(&Rig::now, this)),
+    explicit Rig(QByteArray answer = "00", std::optional<QByteArray> token = kToken)
+        : reply(std::move(answer)), gate(line, state, std::bind(&Rig::now, this)),
           endpoint(gate, throttle, {token, profiles}, [this](const QString &l) { log << l; })
     {
         line.respond = [this](const LineRequest &r) -> std::optional<LineResult> {
@@ -42,13 +41,12 @@ struct Rig
             codes << request.codes;
         return codes.join(' ');
     }
-    // The answer's status and body.
     QByteArray post(const QByteArray &path, const QByteArray &authorization, const QString &from)
     {
-        HttpRequest request;
-        request.method = "POST";
-        request.path = "/api/v1/projectors/" + QByteArray(path).replace('/', "/commands/");
-        request.headers = {{"authorization", authorization}};
+        const QByteArray target =
+            "/api/v1/projectors/" + QByteArray(path).replace('/', "/commands/");
+        const HttpRequest request{"POST", target, {}, 1, {{"authorization", authorization}},
+                                  {},     true};
         QByteArray answer;
         router.dispatch(request, this, from + ":4000", [&](const HttpResponse &r) {
             answer = QByteArray::number(r.status) + ' ' + r.body;
@@ -58,7 +56,7 @@ struct Rig
 
     VirtualClock clock;
     FakeLineService line;
-    QByteArray reply = "00";
+    QByteArray reply;
     const QList<Profile> profiles{{"1", "A001", "P1", {"11"}}, {"all", "AFFF", "All", {"11"}}};
     LiveState state{profiles};
     AuthThrottle throttle{std::bind(&VirtualClock::now, &clock)};
@@ -95,13 +93,12 @@ private slots:
             {"C05", "", 0, "", "CR0", Status::NoReply},
         };
         for (const auto &[codes, kept, age, reply, sent, status] : rows) {
-            Rig rig;
+            Rig rig(reply);
             if (!kept.isEmpty())
                 rig.state.observe("A001", "CR0", kept, {});
             if (age < 0)
                 rig.state.observe("A001", "C05", "\x06", {});
             rig.clock.advance(milliseconds(std::max(age, 0)));
-            rig.reply = reply;
             QByteArrayList list = codes.split(' ');
             const QByteArray prefix = list[0] == "AFFF" ? list.takeFirst() : "A001";
             LineResult result{Status::LineDown, {}};
@@ -116,18 +113,17 @@ private slots:
     // order given. Another client's go on meanwhile; a closed client's never go.
     void heldRequestsKeepTheirOrderAndACancelledClientsNeverGo()
     {
-        Rig rig;
-        rig.reply = "-";
-        const int other = 0;
+        Rig rig("-");
+        const Rig *other = &rig;
         const auto submit = [&](const void *owner, QByteArray code) {
             rig.gate.submit(owner, {"A001", {code}}, [](const LineResult &) {});
         };
-        submit(this, "C00"), submit(this, "CR1"), submit(&other, "CR9");
+        submit(this, "C00"), submit(this, "CR1"), submit(other, "CR9");
         rig.line.answer({Status::Ok, {"80"}});
-        submit(&other, "C05"), submit(&other, "CR1");
-        rig.gate.cancel(&other);
+        submit(other, "C05"), submit(other, "CR1");
+        rig.gate.cancel(other);
         rig.line.waiting.clear();
-        submit(&other, "CR3"); // a new client where the closed one was
+        submit(other, "CR3"); // a new client where the closed one was
         QCOMPARE(rig.sent(), "CR0 CR9 C00 CR1 CR0 CR3");
     }
 
@@ -154,8 +150,7 @@ private slots:
             {"1/power-on", "-", "", "403 {\"error\":\"control is off", 0},
         };
         for (const auto &[path, token, reply, answer, frames] : rows) {
-            Rig rig(token == "-" ? std::nullopt : std::optional(kToken));
-            rig.reply = reply;
+            Rig rig(reply, token == "-" ? std::nullopt : std::optional(kToken));
             QCOMPARE(rig.post(path, token, "192.0.2.7").left(answer.size()), answer);
             QCOMPARE(rig.line.requests.size(), frames);
             // A wrong credential is logged, without it, and counts as a guess.

@@ -464,9 +464,8 @@ private slots:
         QFile file(dir.filePath("pw"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) > 0 && file.flush());
         QCOMPARE(::chmod(QFile::encodeName(file.fileName()).constData(), mode), 0);
-        const auto read = QByteArray(QTest::currentDataTag()).startsWith("token")
-                              ? readTokenFile(file.fileName())
-                              : readPasswordFile(file.fileName());
+        const bool token = QByteArray(QTest::currentDataTag()).startsWith("token");
+        const auto read = (token ? readTokenFile : readPasswordFile)(file.fileName());
         if (const auto *password = std::get_if<QByteArray>(&read))
             QCOMPARE(QString(*password), outcome);
         else

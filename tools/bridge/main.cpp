@@ -67,11 +67,11 @@ bool readSecret(const std::optional<QString> &path, Reader read, std::optional<Q
 }
 
 // Monitoring: the HTTP routes that read the live state, and the gateway's own poll.
-// Further routes join the router before the listener listens. A client's requests go
-// through `clients` (the action rule), which forgets them when the client goes.
+// Further routes join the router before the listener listens. HTTP requests go through
+// `requests` (the action rule over the line), the poll's questions to the line itself.
 struct Monitoring
 {
-    Monitoring(LineQueue &line, LineService &clients, const LiveState &state,
+    Monitoring(LineQueue &line, LineService &requests, const LiveState &state,
                const Gateway &gateway, tarn::TimerFactory &timers, const Options &options)
         : http(router, timers, &logLine), listener(http, &logLine)
     {
@@ -83,7 +83,7 @@ struct Monitoring
                       {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
                        &systemMoment});
         QObject::connect(&http, &HttpServer::clientGone, &line,
-                         [&clients](const void *client) { clients.cancel(client); });
+                         [&requests](const void *client) { requests.cancel(client); });
         if (options.poll == std::chrono::seconds::zero())
             return;
         QList<QByteArray> prefixes;
@@ -159,12 +159,11 @@ int main(int argc, char *argv[])
     });
     QObject::connect(&line, &LineQueue::rawClientRefused, &logLine);
 
-    // The live state, kept from every transaction; the action rule reads it, monitoring
-    // serves it over HTTP. Every client's request passes the rule.
+    // The live state, kept from every transaction on the line: the action rule reads it,
+    // monitoring serves it. Every client's request passes the rule.
     LiveState state(served(options));
     feedLiveState(line, state, &systemMoment);
     ActionGate gate(line, state, &systemMoment);
-
     Gateway gateway(gate, timers, {password, options.verbose, now, {}}, &logLine);
     Listeners listeners(gateway, &logLine);
 
