@@ -199,7 +199,8 @@ private slots:
             QVERIFY2(seen.contains(topic) || topic.startsWith("tarn/hall/1/set/"),
                      qPrintable(topic));
         ha.link.publish("tarn/hall/1/set/power", "OFF", false);
-        QVERIFY(waitFor([&] { return !m_sim.lines().filter("C01").isEmpty(); }, 20s));
+        QVERIFY(waitFor([&] { return payloads(ha).contains("\"power\":\"cooling\""); }, 20s));
+        QCOMPARE(m_sim.lines().filter("C01").size(), 1);
         ha.link.publish("tarn/hall/1/set/power", "ON", false); // while it cools down: refused
         QVERIFY(
             waitFor([&] { return m_log.contains("power-on for projector 1 not carried"); }, 20s));
