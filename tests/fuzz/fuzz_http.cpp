@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     router.add("POST", "/a/{x}", check);
     HttpServer server(router, clock, [](const QString &) {});
     FakeStream *client = new FakeStream; // the server owns it
-    server.accept(std::unique_ptr<FakeStream>(client));
+    server.accept(std::unique_ptr<FakeStream>(client), QStringLiteral("192.0.2.1"));
     for (std::size_t at = 0, n = 0; at < size && !client->isClosed; at += n) {
         n = std::min<std::size_t>(size - at, 1 + data[at] % 128);
         client->send(QByteArray(reinterpret_cast<const char *>(data + at), qsizetype(n)));
