@@ -8,6 +8,7 @@
 #include "bridge/bridgeprocess.h"
 #include "bridge/pjlinkclient.h"
 #include "bridge/poller.h"
+#include "bridge/statemessages.h"
 
 #include "kit/countingport.h"
 #include "kit/procinfo.h"
@@ -748,6 +749,17 @@ int main(int argc, char *argv[])
     bench.measureHostileClients();
     bench.measureMonitoring();
     bench.measureControl();
+    QString problem;
+    const StateMessageTimes mqtt =
+        stateMessageTimes(QCoreApplication::applicationDirPath(), 40, problem);
+    bench.report.add(
+        QStringLiteral("MQTT: a read that changes a state, from its request to the state message"),
+        summarize(mqtt.toMessage), {}, problem.isEmpty(),
+        problem.isEmpty()
+            ? QStringLiteral("at a subscriber on the same broker; the read's PJLink answer: "
+                             "median %1")
+                  .arg(ms(summarize(mqtt.toAnswer).median))
+            : problem.left(200));
     if (settings.log)
         std::fputs(qPrintable(bench.bridgeLog()), stderr);
 

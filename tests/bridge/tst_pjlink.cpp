@@ -75,6 +75,12 @@ QString described(const std::variant<Options, QString> &parsed)
     parts << "line " + o.lineName << QStringLiteral("poll %1").arg(o.poll.count());
     if (o.http)
         parts << QStringLiteral("http %1:%2").arg(o.http->address.toString()).arg(o.http->port);
+    if (const auto &m = o.mqtt)
+        parts << QStringList{"mqtt",        m->url,
+                             m->caFile,     m->credentialsFile,
+                             m->prefix,     m->discoveryPrefix,
+                             m->birthTopic, o.inputNames.value_or("-")}
+                     .join('|');
     return parts.join(u' ');
 }
 
@@ -394,6 +400,10 @@ private slots:
         for (const char *bad : {"3601", "5s"})
             row(qPrintable("--no-auth --raw 1 --poll=" + QString(bad)),
                 "bad --poll '" + QString(bad) + "': use whole seconds from 0 (off) to 3600");
+        row("--no-auth --raw 1 --mqtt mqtts://b --mqtt-ca-file c --mqtt-credentials-file f "
+            "--mqtt-prefix p/q --mqtt-birth-topic ha/s --mqtt-discovery-prefix= --input-names A",
+            line + "raw 127.0.0.1:1 no-auth line x poll 5 mqtt|mqtts://b|c|f|p/q||ha/s|A");
+        row("--no-auth --raw 1 --mqtt-prefix p", "--mqtt-prefix needs --mqtt URL");
         const QString listen = "bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
                                "or all";
         for (const char *bad :

@@ -2,10 +2,16 @@
 // real time with generous bounds.
 #include "brokerprocess.h"
 #include "realtime.h"
+#include "simprocess.h"
 
 #include "mosquittolink.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 
 using namespace tarn::mqtt;
@@ -58,20 +64,6 @@ class MqttBrokerTest : public QObject
 private slots:
     void init() { QVERIFY(broker.start()); }
 
-    void aGatewayThatDiesLeavesOfflineAsItsLastWill()
-    {
-        Client watcher(settingsFor(broker.port(), "watcher"), "tarn/hall/status");
-        QProcess peer; // this program again, holding only a connection; see main()
-        qputenv("TARN_MQTT_PEER_PORT", QByteArray::number(broker.port()));
-        peer.start(QCoreApplication::applicationFilePath());
-        qunsetenv("TARN_MQTT_PEER_PORT");
-        QVERIFY(watcher.receives(1));
-        peer.kill();
-        QVERIFY(watcher.receives(2));
-        QCOMPARE(watcher.received[0][1].toByteArray() + watcher.received[1][1].toByteArray(),
-                 "onlineoffline");
-    }
-
     void wrongCredentialsAreReportedAndRetriedWithBackoff()
     {
         Client client(settingsFor(broker.port(), "hall", "not-the-password"));
@@ -100,58 +92,159 @@ private slots:
         }
     }
 
-    void aRestartedBrokerIsReconnectedWithTheSubscriptionsRenewed()
-    {
-        Client client(settingsFor(broker.port()));
-        Client other(settingsFor(broker.port(), "other"));
-        const auto bothConnected = [&](int times) {
-            return waitFor(
-                [&] { return std::min(client.connected.size(), other.connected.size()) >= times; },
-                20s);
-        };
-        QVERIFY(bothConnected(1));
-        broker.kill();
-        QVERIFY(client.logged("connection lost"));
-        QVERIFY(!client.link.isConnected() && !client.link.publish("tarn/x", "x", false));
-        QVERIFY(broker.start());
-        QVERIFY(bothConnected(2));
-        QVERIFY(other.link.publish("tarn/hall/1/set/power", "ON", false));
-        QVERIFY(client.receives(1));
-    }
-
-    void messagesPastOneKibibyteAreDroppedAndRetainedOnesMarked()
-    {
-        Client other(settingsFor(broker.port(), "other"));
-        QVERIFY(other.connected.wait(20000));
-        other.link.publish("tarn/hall/1/set/power", "ON", true); // kept from "before"
-        QVERIFY(other.receives(1));                              // the broker has it
-        Client client(settingsFor(broker.port()));
-        QVERIFY(client.receives(1));
-        QCOMPARE(client.received[0],
-                 (QVariantList{"tarn/hall/1/set/power", QByteArray("ON"), true}));
-        other.link.publish("tarn/hall/1/set/input", QByteArray(1025, 'x'), false);
-        other.link.publish("tarn/hall/1/set/input", QByteArray(1024, 'y'), false);
-        QVERIFY(client.logged("dropped a message of 1025 bytes on tarn/hall/1/set/input"));
-        QVERIFY(client.receives(2));
-        QCOMPARE(client.received[1],
-                 (QVariantList{"tarn/hall/1/set/input", QByteArray(1024, 'y'), false}));
-    }
-
 private:
     BrokerProcess broker;
 };
 
-// Run with TARN_MQTT_PEER_PORT, it is a gateway's connection alone, for the test to kill.
+// tarn-bridge on the simulator's line and the test's broker, as Home Assistant meets it.
+class MqttGatewayTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_broker.start());
+        QVERIFY(m_sim.start({"--warmup", "1500", "--cooldown", "60000", "--temperature-error"}));
+        QFile file(m_dir.filePath("credentials"));
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write(QByteArray(BrokerProcess::kUser) + '\n' + BrokerProcess::kPassword) &&
+                file.flush() && file.setPermissions(QFile::ReadOwner));
+        // A power-on kept by the broker from before the gateway's start.
+        Client before(settingsFor(m_broker.port(), "before"), "tarn/hall/1/set/power");
+        QVERIFY(waitFor([&] { return before.link.isConnected(); }, 20s));
+        before.link.publish("tarn/hall/1/set/power", "ON", true);
+        QVERIFY(before.receives(1));
+        connect(&m_bridge, &QProcess::readyReadStandardError, this,
+                [this] { m_log += m_bridge.readAllStandardError(); });
+        m_bridge.start(qEnvironmentVariable("TARN_BIN") + "/tarn-bridge",
+                       {"--port", m_sim.address(), "--listen", "127.0.0.1:0=1", "--no-auth",
+                        "--line-name", "hall", "--poll", "1", "--mqtt",
+                        QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker.port()),
+                        "--mqtt-credentials-file", file.fileName(), "--input-names",
+                        "HDMI,PC,Video,S-Video"});
+        QVERIFY(
+            waitFor([&] { return m_log.contains("line up") && m_log.contains("connected"); }, 20s));
+    }
+
+    // A retained command from before the start, a payload that is not one and one past
+    // 1 KiB put nothing on the line. Home Assistant's switch turned on: C00 on the line, the
+    // state through warming to on, the temperature error in it all along.
+    void theSwitchPowersOnAndRetainedOrMalformedCommandsDoNothing()
+    {
+        Client ha(settingsFor(m_broker.port(), "ha"), "tarn/hall/1/state");
+        QVERIFY(waitFor([&] { return ha.link.isConnected(); }, 20s));
+        ha.link.publish("tarn/hall/1/set/input", QByteArray(1025, 'x'), false);
+        ha.link.publish("tarn/hall/1/set/input", QByteArray(1024, 'y'), false);
+        ha.link.publish("tarn/hall/1/set/power", "on please", false);
+        QVERIFY(waitFor([&] { return m_log.contains("on please"); }, 20s));
+        QVERIFY(m_log.contains("dropped a message of 1025 bytes on tarn/hall/1/set/input") &&
+                m_log.contains("no input is named \"yyyy"));
+        QVERIFY(m_log.contains("a retained command is never carried out"));
+        QVERIFY(m_sim.lines().filter("C00").isEmpty());
+        ha.link.publish("tarn/hall/1/set/power", "ON", false);
+        // Compact JSON, keys in order: every state read shows the error.
+        QByteArray states;
+        QVERIFY(waitFor(
+            [&] {
+                states = payloads(ha);
+                return states.contains("\"power\":\"on\"");
+            },
+            20s));
+        QVERIFY2(states.contains("\"power\":\"warming\"") &&
+                     states.count("\"power\":\"") == states.count("\"temperature\""),
+                 states.constData());
+        QVERIFY(!m_sim.lines().filter("C00").isEmpty());
+    }
+
+    // The broker dies and comes back: PJLink is answered meanwhile, and the gateway is back
+    // with its availability, state and discovery, whose every config parses, with a
+    // distinct unique_id, and names only topics that the gateway publishes or takes commands
+    // from; and its subscriptions, which take the PJLink clients' rules.
+    void aRestartedBrokerIsReconnectedWhileTheLineServesOn()
+    {
+        m_broker.kill();
+        QVERIFY(waitFor([&] { return m_log.contains("connection lost"); }, 20s));
+        QTcpSocket pjlink;
+        pjlink.connectToHost(
+            QHostAddress::LocalHost,
+            QRegularExpression("127.0.0.1:(\\d+) \\(PJLink").match(m_log).captured(1).toUShort());
+        QByteArray answers;
+        pjlink.write("%1POWR ?\r");
+        QVERIFY(waitFor([&] { return (answers += pjlink.readAll()).contains("%1POWR="); }, 5s));
+        QVERIFY(m_broker.start());
+        Client ha(settingsFor(m_broker.port(), "ha"), "homeassistant/#");
+        ha.link.subscribe("tarn/hall/#");
+        // 13 configs, 2 records of them, status, line, availability and state.
+        QVERIFY(waitFor(
+            [&] {
+                return ha.received.size() >= 13 + 6 &&
+                       std::ranges::any_of(ha.received, [](const QVariantList &m) {
+                           return m[0] == "tarn/hall/1/state";
+                       });
+            },
+            20s));
+        QMap<QString, QByteArray> seen; // the last message on each topic
+        for (const QVariantList &m : std::as_const(ha.received))
+            seen[m[0].toString()] = m[1].toByteArray();
+        const QStringList configs = seen.keys().filter(QRegularExpression("^homeassistant/"));
+        QSet<QString> ids, named;
+        for (const QString &topic : configs) {
+            QVERIFY(QJsonDocument::fromJson(seen[topic]).isObject());
+            ids << QRegularExpression("\"unique_id\":\"([^\"]+)").match(seen[topic]).captured(1);
+            for (const auto &m : QRegularExpression("\"(tarn/[^\"]+)").globalMatch(seen[topic]))
+                named << m.captured(1);
+        }
+        QVERIFY(configs.size() == 13 && ids.size() == 13 && !ids.contains(QString()));
+        for (const QString &topic : std::as_const(named))
+            QVERIFY2(seen.contains(topic) || topic.startsWith("tarn/hall/1/set/"),
+                     qPrintable(topic));
+        ha.link.publish("tarn/hall/1/set/power", "OFF", false);
+        QVERIFY(waitFor([&] { return payloads(ha).contains("\"power\":\"cooling\""); }, 20s));
+        QCOMPARE(m_sim.lines().filter("C01").size(), 1);
+        ha.link.publish("tarn/hall/1/set/power", "ON", false); // while it cools down: refused
+        QVERIFY(
+            waitFor([&] { return m_log.contains("power-on for projector 1 not carried"); }, 20s));
+        QCOMPARE(m_sim.lines().filter("C00").size(), 1);
+    }
+
+    void aGatewayKilledLeavesOfflineAsItsLastWill()
+    {
+        Client ha(settingsFor(m_broker.port(), "ha"), "tarn/hall/status");
+        QVERIFY(ha.receives(1));
+        m_bridge.kill();
+        QVERIFY(ha.receives(2));
+        QCOMPARE(ha.received[0][1].toByteArray() + ha.received[1][1].toByteArray(),
+                 "onlineoffline");
+    }
+
+    void cleanupTestCase()
+    {
+        m_bridge.kill();
+        m_bridge.waitForFinished();
+    }
+
+private:
+    static QByteArray payloads(const Client &client)
+    {
+        QByteArrayList all;
+        for (const QVariantList &m : client.received)
+            all << m[1].toByteArray();
+        return all.join('\n');
+    }
+
+    BrokerProcess m_broker;
+    SimProcess m_sim;
+    QTemporaryDir m_dir;
+    QProcess m_bridge;
+    QString m_log;
+};
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (const uint port = qEnvironmentVariableIntValue("TARN_MQTT_PEER_PORT")) {
-        MosquittoLink link(settingsFor(quint16(port)), [](const QString &) {});
-        link.open();
-        return app.exec();
-    }
-    MqttBrokerTest test;
-    return QTest::qExec(&test, argc, argv);
+    MqttBrokerTest link;
+    MqttGatewayTest gateway;
+    return QTest::qExec(&link, argc, argv) | QTest::qExec(&gateway, argc, argv);
 }
 
 #include "tst_e2e_mqtt.moc"

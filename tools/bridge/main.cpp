@@ -17,6 +17,9 @@
 #include "state/livestate.h"
 #include "state/readendpoints.h"
 
+#include "mqtt/mosquittolink.h"
+#include "mqtt/mqttconfig.h"
+
 #include "app/qttimer.h"
 #include "app/stopsignals.h"
 #include "serialcontrol.h"
@@ -167,10 +170,28 @@ int main(int argc, char *argv[])
     Monitoring monitoring(line, gate, state, gateway, timers, options);
     CommandEndpoint control(gate, gateway.throttle(), {token, served(options)}, &logLine);
     control.addTo(monitoring.router);
+
+    // Home Assistant and other MQTT systems: the state published, commands taken.
+    std::unique_ptr<tarn::mqtt::MosquittoLink> broker;
+    std::unique_ptr<tarn::mqtt::MqttService> mqtt;
+    if (options.mqtt) {
+        auto config = tarn::mqtt::mqttConfig(options, QCoreApplication::applicationVersion());
+        if (const auto *problem = std::get_if<QString>(&config)) {
+            logLine(*problem);
+            return kStartFailure;
+        }
+        auto &[brokerSettings, serviceSettings] = std::get<tarn::mqtt::MqttConfig>(config);
+        broker = std::make_unique<tarn::mqtt::MosquittoLink>(std::move(brokerSettings), &logLine);
+        mqtt = std::make_unique<tarn::mqtt::MqttService>(*broker, gate, state, timers,
+                                                         std::move(serviceSettings), &logLine);
+    }
+
     if (!listen(listeners, monitoring.listener, options))
         return kStartFailure;
     line.start(options.settings);
     if (monitoring.poll)
         monitoring.poll->start();
+    if (broker)
+        broker->open();
     return app.exec();
 }

@@ -129,6 +129,30 @@ QList<QCommandLineOption> options()
          "The line's name in metrics and logs: letters, digits, - and _, at most 32 "
          "(default: the device's name, other characters replaced by _).",
          "NAME"},
+        {"mqtt",
+         "Publish the projectors' state to an MQTT broker, with Home Assistant's discovery, "
+         "and take commands from it: mqtt://HOST[:PORT] (1883), or mqtts://HOST[:PORT] (8883) "
+         "for TLS.",
+         "URL"},
+        {"mqtt-ca-file",
+         "mqtts: the CA certificate that signed the broker's (default: the system's CAs).", "FILE"},
+        {"mqtt-credentials-file",
+         "The broker's user name on the first line and the password on the second. The file "
+         "must not be readable by every user.",
+         "FILE"},
+        {"mqtt-prefix", "The first topic level(s) of every topic (default: tarn).", "PREFIX"},
+        {"mqtt-discovery-prefix",
+         "Home Assistant's discovery prefix (default: homeassistant); empty turns discovery "
+         "off.",
+         "PREFIX"},
+        {"mqtt-birth-topic",
+         "Home Assistant's status topic: its \"online\" publishes discovery again (default: "
+         "homeassistant/status).",
+         "TOPIC"},
+        {"input-names",
+         "The names of the inputs 1 to 4, as MQTT and Home Assistant offer them (default: "
+         "Input 1,Input 2,Input 3,Input 4).",
+         "NAME,NAME,NAME,NAME"},
         {"verbose", "Log every answer sent to a PJLink client."},
         {"help", "Show this help and exit."},
         {"version", "Show the version and exit."},
@@ -207,6 +231,31 @@ QString readMonitoring(const QCommandLineParser &parser, Options &options)
     return {};
 }
 
+QString readMqtt(const QCommandLineParser &parser, Options &options)
+{
+    if (parser.isSet("input-names"))
+        options.inputNames = parser.value("input-names");
+    const QStringList mqttOptions{"mqtt-ca-file", "mqtt-credentials-file", "mqtt-prefix",
+                                  "mqtt-discovery-prefix", "mqtt-birth-topic"};
+    if (!parser.isSet("mqtt")) {
+        const auto given = std::ranges::find_if(
+            mqttOptions, [&](const QString &name) { return parser.isSet(name); });
+        return given == mqttOptions.end() ? QString()
+                                          : QStringLiteral("--%1 needs --mqtt URL").arg(*given);
+    }
+    MqttOptions &mqtt = options.mqtt.emplace();
+    mqtt.url = parser.value("mqtt");
+    for (auto [name, value] : {std::pair{"mqtt-ca-file", &mqtt.caFile},
+                               {"mqtt-credentials-file", &mqtt.credentialsFile},
+                               {"mqtt-prefix", &mqtt.prefix},
+                               {"mqtt-discovery-prefix", &mqtt.discoveryPrefix},
+                               {"mqtt-birth-topic", &mqtt.birthTopic}}) {
+        if (parser.isSet(name))
+            *value = parser.value(name);
+    }
+    return {};
+}
+
 QString readLine(const QCommandLineParser &parser, Options &options)
 {
     options.port = parser.value("port");
@@ -269,7 +318,7 @@ std::variant<Options, QString> parseArguments(const QStringList &arguments)
     options.verbose = parser.isSet("verbose");
     if (options.help || options.version)
         return options;
-    for (const auto &step : {readLine, readListeners, readMonitoring, checkSecurity}) {
+    for (const auto &step : {readLine, readListeners, readMonitoring, readMqtt, checkSecurity}) {
         if (QString problem = step(parser, options); !problem.isEmpty())
             return problem;
     }

@@ -39,6 +39,18 @@ struct Listener
     Profile profile;
 };
 
+// The broker connection (--mqtt and the options after it), each text as given; the MQTT
+// side checks them.
+struct MqttOptions
+{
+    QString url;
+    QString caFile;
+    QString credentialsFile;
+    QString prefix = QStringLiteral("tarn");
+    QString discoveryPrefix = QStringLiteral("homeassistant"); // empty: no discovery
+    QString birthTopic = QStringLiteral("homeassistant/status");
+};
+
 // What the command line asks for.
 struct Options
 {
@@ -51,6 +63,8 @@ struct Options
     QString lineName;                     // in metrics and logs
     std::chrono::seconds poll{5};         // the background poll's period; 0: none
     std::optional<QString> passwordFile;  // absent only with --no-auth
+    std::optional<MqttOptions> mqtt;      // Home Assistant and other MQTT systems
+    std::optional<QString> inputNames;    // --input-names as given; none: the default
     bool verbose = false;
     bool help = false;
     bool version = false;

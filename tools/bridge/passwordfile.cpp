@@ -6,9 +6,10 @@
 
 namespace tarn::bridge {
 
-std::variant<QByteArray, QString> readSecretLine(const QString &path, const SecretLine &kind)
+std::variant<QByteArray, QString> readPrivateFile(const QString &path, const QString &what,
+                                                  qsizetype limit)
 {
-    const QString refused = QStringLiteral("%1 %2: ").arg(kind.file, path);
+    const QString refused = QStringLiteral("%1 %2: ").arg(what, path);
     const QFileInfo info(path);
     if (info.exists() && !info.isFile())
         return refused + QStringLiteral("not a regular file");
@@ -18,8 +19,17 @@ std::variant<QByteArray, QString> readSecretLine(const QString &path, const Secr
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refused + file.errorString();
+    return file.read(limit);
+}
+
+std::variant<QByteArray, QString> readSecretLine(const QString &path, const SecretLine &kind)
+{
+    const QString refused = QStringLiteral("%1 %2: ").arg(kind.file, path);
     // Room for the longest secret and a CR LF, and one byte to tell a longer file.
-    QByteArray content = file.read(kind.maxLength + 3);
+    auto read = readPrivateFile(path, kind.file, kind.maxLength + 3);
+    if (read.index() == 1)
+        return read;
+    QByteArray content = std::get<QByteArray>(std::move(read));
     if (content.endsWith('\n'))
         content.chop(content.endsWith("\r\n") ? 2 : 1);
     if (content.isEmpty())

@@ -33,4 +33,10 @@ constexpr qsizetype kMaxToken = 256;
 // which an HTTP header cannot carry.
 std::variant<QByteArray, QString> readTokenFile(const QString &path);
 
+// At most the first `limit` bytes of a secret's file, or the reason it cannot be used, which
+// begins with `what` and the path: it is not a regular file, it cannot be read, or every
+// user may read it. Whatever the reason, it never quotes the file.
+std::variant<QByteArray, QString> readPrivateFile(const QString &path, const QString &what,
+                                                  qsizetype limit);
+
 } // namespace tarn::bridge

@@ -1,6 +1,7 @@
 #include "brokersettings.h"
 
-#include <QFile>
+#include "passwordfile.h"
+
 #include <QFileInfo>
 #include <QUrl>
 #include <algorithm>
@@ -48,17 +49,12 @@ std::variant<BrokerAddress, QString> parseBrokerAddress(const QString &text)
 std::variant<Credentials, QString> readCredentialsFile(const QString &path)
 {
     const QString refused = QStringLiteral("MQTT credentials file %1: ").arg(path);
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile())
-        return refused + QStringLiteral("not a regular file");
-    if (info.permissions() & QFileDevice::ReadOther)
-        return refused + QStringLiteral("every user may read it; let only its owner and group "
-                                        "read it (chmod 640)");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refused + file.errorString();
     // Two lines of the longest kind with CR LF each, and one byte to tell a longer file.
-    QByteArray content = file.read(2 * (kMaxCredential + 2) + 1);
+    auto read = bridge::readPrivateFile(path, QStringLiteral("MQTT credentials file"),
+                                        2 * (kMaxCredential + 2) + 1);
+    if (const auto *problem = std::get_if<QString>(&read))
+        return *problem;
+    QByteArray content = std::get<QByteArray>(std::move(read));
     content.replace("\r\n", "\n");
     if (content.endsWith('\n'))
         content.chop(1);

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <mosquitto.h>
 #include <mutex>
-#include <poll.h>
+#include <sys/poll.h> // not <poll.h>: the gateway has a poll.h of its own on the path
 #include <utility>
 
 namespace tarn::mqtt {

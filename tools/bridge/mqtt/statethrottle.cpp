@@ -17,10 +17,10 @@ void StateThrottle::update(const QByteArray &state)
         tick();
 }
 
-void StateThrottle::republish()
+void StateThrottle::republish(const QByteArray &state)
 {
     m_published.clear();
-    update(m_latest);
+    update(state);
 }
 
 // Publishes what is due and holds the next message back for one gap; a gap that ends with

@@ -19,9 +19,9 @@ public:
     StateThrottle(TimerFactory &timers, milliseconds gap, Publish publish);
 
     void update(const QByteArray &state);
-    // The state again (after a new connection, or a refused command that must spring a
-    // switch back), within the same bound.
-    void republish();
+    // The state even if it is the one published last (after a new connection, or a refused
+    // command that must spring a switch back), within the same bound.
+    void republish(const QByteArray &state);
 
 private:
     void tick();

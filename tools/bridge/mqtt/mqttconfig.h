@@ -1,0 +1,26 @@
+#pragma once
+
+#include "brokersettings.h"
+#include "mqttservice.h"
+
+#include <variant>
+
+namespace tarn::bridge {
+struct Options;
+}
+
+namespace tarn::mqtt {
+
+struct MqttConfig
+{
+    BrokerSettings broker;
+    MqttServiceSettings service;
+};
+
+// What --mqtt and the options after it, --line-name, --listen, --name and --input-names
+// ask of the MQTT side, its files read; or the reason they cannot be used. `version` is the
+// gateway's, for discovery.
+std::variant<MqttConfig, QString> mqttConfig(const bridge::Options &options,
+                                             const QString &version);
+
+} // namespace tarn::mqtt
