@@ -127,6 +127,19 @@ private slots:
         QCOMPARE(rig.sent(), "CR0 CR9 C00 CR1 CR0 CR3");
     }
 
+    // An action still on its way may change the power state: the one behind it reads the
+    // state again, after it, however fresh the last reading.
+    void anActionBehindAnotherReadsThePowerStateAfterIt()
+    {
+        Rig rig("-");
+        rig.state.observe("A001", "CR0", "00", {});
+        for (const QByteArray &code : {QByteArray("C01"), QByteArray("C00")})
+            rig.gate.submit(this, {"A001", {code}}, [](const LineResult &) {});
+        rig.line.answer({Status::Ok, {"\x06"}});
+        rig.line.answer({Status::Ok, {"20"}});
+        QCOMPARE(rig.sent(), "C01 CR0");
+    }
+
     // The statuses of its own; the HTTP server's (400, 405, 413) are tst_http's.
     void eachAnswerOfTheCommandEndpoint()
     {

@@ -1,5 +1,7 @@
 #include "control/actiongate.h"
 
+#include "traffic/frame.h"
+
 #include <array>
 
 namespace tarn::bridge {
@@ -63,7 +65,7 @@ bool ActionGate::checked(const LineRequest &request)
 void ActionGate::submit(const void *owner, const LineRequest &request, LineCallback done)
 {
     if (!m_held.contains(owner) && !checked(request)) {
-        m_line.submit(owner, request, std::move(done));
+        send(owner, request, std::move(done));
         return;
     }
     m_held[owner].push_back({request, std::move(done)});
@@ -73,6 +75,7 @@ void ActionGate::submit(const void *owner, const LineRequest &request, LineCallb
 void ActionGate::cancel(const void *owner)
 {
     m_held.erase(owner);
+    std::erase_if(m_acting, [owner](const auto &entry) { return entry.second.first == owner; });
     m_line.cancel(owner);
 }
 
@@ -95,7 +98,7 @@ void ActionGate::drain(const void *owner)
         std::optional<PowerState> state;
         if (checked(first.request)) {
             const Reading *known = m_state.recent(first.request.prefix, "CR0"_L1, kFresh, m_now());
-            if (!known || !known->status.power) {
+            if (!known || !known->status.power || acting(first.request.prefix)) {
                 first.reading = true;
                 m_line.submit(
                     owner, {first.request.prefix, {"CR0"}, first.request.priority},
@@ -134,12 +137,36 @@ void ActionGate::pass(const void *owner, Held held, std::optional<PowerState> st
             why = refusalFor(code, *state);
     }
     if (why.isEmpty()) {
-        m_line.submit(owner, held.request, std::move(held.done));
+        send(owner, held.request, std::move(held.done));
         return;
     }
     const ProjectorRecord *record = m_state.byPrefix(held.request.prefix);
     const QString who = record ? record->profile.who : QStringLiteral("single");
     held.done({LineResult::Status::NotNow, {}, QStringLiteral("projector %1: %2").arg(who, why)});
+}
+
+// Hands a request to the line, keeping count of the actions on their way.
+void ActionGate::send(const void *owner, const LineRequest &request, LineCallback done)
+{
+    if (std::ranges::all_of(request.codes, [](const QByteArray &c) { return isQuery(c); })) {
+        m_line.submit(owner, request, std::move(done));
+        return;
+    }
+    const quint64 number = ++m_actions;
+    m_acting.emplace(number, std::pair{owner, request.prefix});
+    m_line.submit(owner, request, [this, number, done = std::move(done)](const LineResult &r) {
+        m_acting.erase(number);
+        done(r);
+    });
+}
+
+// An action to the projector, or to all of them, is on its way.
+bool ActionGate::acting(const QByteArray &prefix) const
+{
+    return std::ranges::any_of(m_acting, [&](const auto &entry) {
+        const QByteArray &to = entry.second.second;
+        return to == prefix || LineRequest{to, {}}.broadcast();
+    });
 }
 
 } // namespace tarn::bridge

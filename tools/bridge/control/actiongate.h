@@ -20,8 +20,9 @@ QString refusalFor(QByteArrayView code, PowerState state);
 // the line. PJLink answers it ERR3, HTTP 409, MQTT with a refusal.
 //
 // The power state is the one read within the last kFresh, and not since made stale by an
-// action; without one, a status query (CR0) goes first, in the same turns as the action,
-// and the action follows once it is answered. An owner's later requests wait behind that
+// action, with no action to the same projector still on its way (it may change the state
+// before this one goes); without one, a status query (CR0) goes first, in the same turns as the
+// action, and the action follows once it is answered. An owner's later requests wait behind that
 // read, so that every owner's requests still reach the line in the order it gave them.
 // A broadcast cannot be checked and goes as before, as does anything the rule does not
 // name. The check and the action are two transactions: another client's request may come
@@ -51,6 +52,8 @@ private:
     void drain(const void *owner);
     void onPowerRead(const void *owner, const LineResult &result);
     void pass(const void *owner, Held held, std::optional<PowerState> state);
+    void send(const void *owner, const LineRequest &request, LineCallback done);
+    bool acting(const QByteArray &prefix) const;
 
     LineService &m_line;
     const LiveState &m_state;
@@ -58,6 +61,9 @@ private:
     // Per owner, its requests not yet handed to the line, oldest first, while the first
     // one waits for its power state.
     std::unordered_map<const void *, std::deque<Held>> m_held;
+    // The actions handed to the line and not yet done: their owner and prefix, by number.
+    std::unordered_map<quint64, std::pair<const void *, QByteArray>> m_acting;
+    quint64 m_actions = 0;
 };
 
 } // namespace tarn::bridge
