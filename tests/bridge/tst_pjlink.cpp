@@ -192,7 +192,7 @@ private slots:
         row("no digest", true, {ok}, erra);
         row("wrong later", true, {kExampleDigest + ok + wrong + ok}, "%1POWR=OK\r" + erra);
         row("a control character first", true, {"\x1b[A"}, erra);
-        const QByteArray clss = "%1CLSS=1\r";
+        const QByteArray clss = "%1CLSS=2\r";
         row("CR LF", false, {"%1CLSS ?\r\n%1CLSS ?\r\n"}, clss + clss);
         row("LF in the next piece", false, {"%1CL", "SS ?\r", "\n%1CLSS ?\r"}, clss + clss);
         row("empty lines", false, {"\r\r\n%1CLSS ?\r"}, clss);
