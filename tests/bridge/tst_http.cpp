@@ -37,10 +37,10 @@ struct Rig
         const QByteArray params = call.params.value("who") + call.params.value("name");
         respond({200, "text/plain", call.request.method + ' ' + params + call.request.body, {}});
     }
-    FakeStream *connect()
+    FakeStream *connect(const QString &address = QStringLiteral("192.0.2.1"))
     {
         auto *client = new FakeStream; // the server owns it
-        server.accept(std::unique_ptr<FakeStream>(client));
+        server.accept(std::unique_ptr<FakeStream>(client), address);
         return client;
     }
 
@@ -196,21 +196,28 @@ private slots:
         QVERIFY(blank->isClosed && blank->written.startsWith("HTTP/1.1 408"));
     }
 
-    void theConnectionAfterThe32ndIsClosedAtOnce()
+    // The 33rd connection, or the 9th from one address (an IPv6 one by its /64), is closed
+    // at once; a closing connection makes room again.
+    void aConnectionPastACapIsClosedAtOnce()
     {
         Rig rig;
         QList<const void *> gone;
         QObject::connect(&rig.server, &HttpServer::clientGone, [&](const void *c) { gone << c; });
-        FakeStream *first = rig.connect();
-        for (int i = 1; i < HttpServer::kMaxConnections; ++i)
-            rig.connect();
-        FakeStream *extra = rig.connect();
+        const auto fill = [&](int count, const QString &address) {
+            for (int i = 0; i < count; ++i)
+                QVERIFY(!rig.connect(address.arg(i))->isClosed);
+        };
+        fill(HttpServer::kMaxPerClient, "2001:db8::%1");
+        QVERIFY(rig.connect("2001:db8::ffff:1")->isClosed);
+        FakeStream *first = rig.connect("192.0.2.200");
+        fill(HttpServer::kMaxConnections - HttpServer::kMaxPerClient - 1, "198.51.100.%1");
+        FakeStream *extra = rig.connect("203.0.113.1");
         QVERIFY(extra->isClosed && extra->written.isEmpty());
         QCOMPARE(rig.server.connections(), HttpServer::kMaxConnections);
         first->close();
         QCOMPARE(gone.size(), 1);
-        QVERIFY(!rig.connect()->isClosed);
-        QCOMPARE(rig.log.filter("refusing").size(), 1);
+        QVERIFY(!rig.connect("203.0.113.1")->isClosed);
+        QCOMPARE(rig.log.filter("refusing").size(), 2);
     }
 
     void anEndpointIsReadAsAddressAndPort()

@@ -5,6 +5,7 @@
 #include "stream.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 
 namespace tarn::bridge {
 
@@ -54,6 +55,12 @@ void Gateway::acceptRaw(std::unique_ptr<Stream> stream)
         return;
     }
     m_log(QStringLiteral("%1 connected (raw)").arg(client.peer()));
+}
+
+int Gateway::pjlinkConnections() const
+{
+    return int(std::ranges::count_if(
+        m_connections, [](const auto &entry) { return entry.second.session != nullptr; }));
 }
 
 Gateway::Connection &Gateway::adopt(std::unique_ptr<Stream> stream)
@@ -112,6 +119,7 @@ void Gateway::refuse(Stream &stream, const QString &why)
 void Gateway::onAuthenticationFailed(Stream *stream, const QString &client)
 {
     m_log(QStringLiteral("%1 failed to authenticate").arg(stream->peer()));
+    ++m_failedAuthentications;
     m_throttle.recordFailure(client);
     const milliseconds wait = m_throttle.wait(client);
     if (wait == milliseconds::zero())

@@ -53,6 +53,11 @@ public:
     // Hands a raw client to the line; one the line turns away is closed, with a log line.
     void acceptRaw(std::unique_ptr<Stream> stream);
 
+    // For monitoring: the PJLink connections open, and the failed authentications since
+    // the start.
+    int pjlinkConnections() const;
+    quint64 failedAuthentications() const { return m_failedAuthentications; }
+
 private:
     struct Connection
     {
@@ -76,6 +81,7 @@ private:
     std::unordered_map<Stream *, Connection> m_connections;
     std::vector<Connection> m_closed; // to be deleted
     QString m_refusing;               // the refusal last logged, until a served connection closes
+    quint64 m_failedAuthentications = 0;
 };
 
 } // namespace tarn::bridge

@@ -6,6 +6,7 @@
 namespace tarn::bridge {
 namespace {
 const QByteArray kEveryProjector = "AFFF";
+constexpr qsizetype kCodeLength = 3;
 
 // The address prefix of a frame the raw client wrote: "A" and three characters, or none.
 QByteArrayView prefixOf(QByteArrayView frame)
@@ -25,6 +26,7 @@ LineQueue::LineQueue(AsyncCommControl &port, TimerFactory &timers, Clock now, QO
         pump();
     });
     m_rawTick = m_now();
+    m_silenced.onExpired([this](const QByteArray &prefix) { emit silenceChanged(prefix, false); });
     connect(&m_keeper, &LineKeeper::changed, this, &LineQueue::onLineChanged);
     connect(&m_port, &CommControl::onComm, this, &LineQueue::onComm);
     connect(&m_raw, &RawClient::frameWaiting, this, &LineQueue::onRawFrame);
@@ -86,6 +88,8 @@ std::optional<Waiting> LineQueue::nextRequest()
         return std::nullopt;
     const milliseconds now = m_now();
     if (const milliseconds settling = m_settle.wait(now); settling > milliseconds::zero()) {
+        if (!std::exchange(m_settleCounted, true))
+            emit settleWaited();
         wakeIn(settling);
         return std::nullopt;
     }
@@ -118,6 +122,7 @@ bool LineQueue::answerWithoutLine(Waiting &waiting)
                 return false;
             result.replies << *answer;
         }
+        emit answerReused();
     }
     if (waiting.done)
         waiting.done(result);
@@ -151,6 +156,9 @@ void LineQueue::sendRaw(const QByteArray &frame)
     setTurn(Turn::Raw);
     m_rawAnswered = false;
     m_rawExpectsReply = prefix != kEveryProjector;
+    m_rawClean = m_settle.wait(m_now()) == milliseconds::zero();
+    m_rawFrame = frame.chopped(1);
+    m_rawReply.clear();
     transmit(frame);
 }
 
@@ -203,11 +211,18 @@ void LineQueue::onComm()
         return;
     }
     m_raw.deliver(bytes); // the raw client's reply, or late or stray bytes
-    if (m_turn != Turn::Raw || !frameOut)
+    if (m_turn != Turn::Raw)
         return;
+    if (!frameOut) {
+        m_rawClean = false; // these bytes answer something else
+        return;
+    }
     m_rawAnswered = true;
-    if (bytes.contains(kAck) || bytes.contains(kCr))
+    m_rawReply += bytes;
+    if (bytes.contains(kAck) || bytes.contains(kCr)) {
+        reportRaw();
         endRaw(false);
+    }
 }
 
 void LineQueue::takeReply(const QByteArray &bytes)
@@ -226,6 +241,7 @@ void LineQueue::takeReply(const QByteArray &bytes)
         return;
     }
     m_replies << m_reply.left(isQuery(code) ? end : end + 1);
+    emit exchanged(request.prefix, code, m_replies.last());
     m_raw.deliver(m_reply.mid(end + 1)); // whatever follows the end belongs to no request
     if (++m_code < request.codes.size()) {
         sendCode();
@@ -244,7 +260,10 @@ void LineQueue::endRaw(bool unsettled)
 {
     if (unsettled)
         unsettle();
+    else if (!m_rawExpectsReply && !m_rawAnswered)
+        reportRaw(); // a broadcast, whose quiet time is over
     m_rawEnded = m_now();
+    emit transactionEnded();
     setTurn(Turn::RawHold);
     m_deadline->setInterval(kRawHold);
     m_deadline->setEnabled(true);
@@ -272,6 +291,7 @@ void LineQueue::onDeadline()
     }
     const LineRequest &request = m_current->request;
     if (request.broadcast()) {
+        emit exchanged(request.prefix, request.codes[m_code], {});
         if (++m_code < request.codes.size())
             sendCode();
         else
@@ -279,6 +299,8 @@ void LineQueue::onDeadline()
         return;
     }
     m_silenced.put(request.prefix);
+    emit timedOut(request.prefix);
+    emit silenceChanged(request.prefix, true);
     giveUp();
 }
 
@@ -295,9 +317,23 @@ void LineQueue::finish(const LineResult &result)
     const LineCallback done = std::exchange(m_current->done, nullptr);
     m_current.reset();
     setTurn(Turn::None);
+    emit transactionEnded();
     if (done)
         done(result);
     pump();
+}
+
+// A raw frame's reply, when it is unambiguous (see exchanged()): only then may it speak
+// for a projector.
+void LineQueue::reportRaw()
+{
+    const QByteArrayView prefix = prefixOf(m_rawFrame);
+    const QByteArray code = m_rawFrame.sliced(prefix.size());
+    const bool whole = m_rawExpectsReply ? replyEnd(code, m_rawReply) == m_rawReply.size() - 1
+                                         : m_rawReply.isEmpty();
+    if (!m_rawClean || code.size() != kCodeLength || !whole)
+        return;
+    emit exchanged(prefix.toByteArray(), code, isQuery(code) ? m_rawReply.chopped(1) : m_rawReply);
 }
 
 void LineQueue::onLineChanged(bool up, const QString &description)
@@ -347,6 +383,7 @@ void LineQueue::setTurn(Turn turn)
 void LineQueue::unsettle()
 {
     rawClock();
+    m_settleCounted = false;
     m_settle.begin(m_now());
 }
 

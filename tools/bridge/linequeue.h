@@ -52,6 +52,11 @@ namespace tarn::bridge {
 //
 // A lost line answers every request LineDown at once, and new ones too until the line is
 // back; the raw client's frames are dropped meanwhile.
+//
+// The observer hook: its signals tell what every transaction showed, whoever asked (a
+// PJLink client, HTTP, the gateway's poll, or the raw client when its reply is
+// unambiguous), for the live state and whatever else follows the projectors. They are
+// emitted from inside the queue's work: a receiver may submit or cancel, which only queues.
 class LineQueue final : public QObject, public LineService
 {
     Q_OBJECT
@@ -86,6 +91,23 @@ signals:
     // The raw client was closed for breaking a bound.
     void rawClientRefused(const QString &description);
 
+    // A frame to `prefix` ("", "A001" to "A004", or "AFFF") got its whole reply: a query's
+    // without its carriage return, an action's with its acknowledgement, nothing for a
+    // broadcast, which nobody answers (emitted once its frame's quiet time is over). A raw
+    // frame counts when its reply is unambiguous: it went out on a settled line, nothing
+    // came before it was out, and one whole reply to its code came, with nothing after.
+    void exchanged(const QByteArray &prefix, const QByteArray &code, const QByteArray &reply);
+    // A request's frame to `prefix` got no whole reply within kReplyTimeout.
+    void timedOut(const QByteArray &prefix);
+    // `prefix` is Silenced after a time-out, or no longer (kSilence later).
+    void silenceChanged(const QByteArray &prefix, bool silenced);
+    // A transaction ended, however it ended: a request's, or a raw frame's.
+    void transactionEnded();
+    // A request was answered from replies moments old, without the line.
+    void answerReused();
+    // A request waits for the line to settle: once per unsettled spell.
+    void settleWaited();
+
 private:
     enum class Turn
     {
@@ -107,6 +129,7 @@ private:
     void onComm();
     void takeReply(const QByteArray &bytes);
     void endRaw(bool unsettled);
+    void reportRaw();
     void onDeadline();
     void giveUp();
     void finish(const LineResult &result);
@@ -137,6 +160,10 @@ private:
     milliseconds m_stalled{};       // how long it has waited
     bool m_rawAnswered = false;     // something came back for the raw frame
     bool m_rawExpectsReply = false; // the raw frame is not a broadcast
+    bool m_rawClean = false;        // its reply may be unambiguous (see exchanged())
+    QByteArray m_rawFrame;          // the raw frame on the line, without its carriage return
+    QByteArray m_rawReply;          // and what came back for it
+    bool m_settleCounted = false;   // settleWaited() was emitted for this unsettled spell
     Settle m_settle;
     // The raw client's line time: how long the line has been its (in its transactions and
     // holds) while settled, counted up to m_rawTick. A request's wait behind the raw client

@@ -1,9 +1,18 @@
 // tarn-bridge: the projectors on one serial line as PJLink devices on the network.
+#include "freezememory.h"
 #include "gateway.h"
 #include "linequeue.h"
 #include "listeners.h"
 #include "options.h"
 #include "passwordfile.h"
+#include "pjlinkcommands.h"
+
+#include "http/httplistener.h"
+#include "http/httpserver.h"
+#include "http/router.h"
+#include "state/linefeed.h"
+#include "state/livestate.h"
+#include "state/readendpoints.h"
 
 #include "app/qttimer.h"
 #include "app/stopsignals.h"
@@ -19,13 +28,24 @@ namespace {
 
 constexpr int kStartFailure = 1;
 
+// Every log line names the line, for a host that runs a gateway per line.
+QString g_lineName;
+
 void logLine(const QString &line)
 {
-    std::fprintf(stderr, "tarn-bridge: %s\n", qPrintable(line));
+    std::fprintf(stderr, "tarn-bridge[%s]: %s\n", qPrintable(g_lineName), qPrintable(line));
+}
+
+QList<Profile> served(const Options &options)
+{
+    QList<Profile> profiles;
+    for (const Listener &listener : options.listeners)
+        profiles << listener.profile;
+    return profiles;
 }
 
 // Listens where the options say; false after logging why it cannot.
-bool listen(Listeners &listeners, const Options &options)
+bool listen(Listeners &listeners, HttpListener &http, const Options &options)
 {
     QString problem;
     for (const Listener &l : options.listeners) {
@@ -34,6 +54,8 @@ bool listen(Listeners &listeners, const Options &options)
     }
     if (options.raw && problem.isEmpty())
         problem = listeners.listenRaw(options.raw->address, options.raw->port);
+    if (options.http && problem.isEmpty())
+        problem = http.listen(*options.http);
     if (!problem.isEmpty())
         logLine(problem);
     return problem.isEmpty();
@@ -54,6 +76,7 @@ int main(int argc, char *argv[])
         return kUsageError;
     }
     const Options &options = std::get<Options>(parsed);
+    g_lineName = options.lineName;
     if (options.help || options.version) {
         const QString text =
             options.help
@@ -87,9 +110,31 @@ int main(int argc, char *argv[])
     });
     QObject::connect(&line, &LineQueue::rawClientRefused, &logLine);
 
-    Gateway gateway(line, timers, {password, options.verbose, now, {}}, &logLine);
+    // FREZ ? answers what was last sent to each projector, as every transaction shows it.
+    FreezeMemory freeze;
+    QObject::connect(&line, &LineQueue::exchanged, &line,
+                     [&freeze](const QByteArray &prefix, const QByteArray &code,
+                               const QByteArray &reply) { freeze.observe(prefix, code, reply); });
+    Gateway gateway(line, timers, {password, options.verbose, now, {}, &freeze}, &logLine);
     Listeners listeners(gateway, &logLine);
-    if (!listen(listeners, options))
+
+    // Monitoring: the live state, kept from every transaction, and read over HTTP.
+    LiveState state(served(options));
+    feedLiveState(line, state, &systemMoment);
+    Router router;
+    HttpServer http(router, timers, &logLine);
+    const auto figures = [&gateway, &http] {
+        return GatewayFigures{gateway.pjlinkConnections(), gateway.failedAuthentications(),
+                              http.answers()};
+    };
+    addReadRoutes(router, state,
+                  {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
+                   &systemMoment});
+    QObject::connect(&http, &HttpServer::clientGone, &line,
+                     [&line](const void *client) { line.cancel(client); });
+    HttpListener httpListener(http, &logLine);
+
+    if (!listen(listeners, httpListener, options))
         return kStartFailure;
     line.start(options.settings);
     return app.exec();

@@ -11,37 +11,23 @@ namespace {
 constexpr qsizetype kMaxName = 64; // PJLink's NAME has at most 64 bytes
 constexpr int kInputs = 4;
 constexpr QStringView kProduct = u"TARN HV20";
+constexpr qint64 kMaxPoll = 3600;
+
+bool nameCharacter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+           c == u'-' || c == u'_';
+}
 
 bool printable(QStringView text)
 {
     return std::ranges::all_of(text, [](QChar c) { return c >= u' ' && c <= u'~'; });
 }
 
-std::optional<Endpoint> parseEndpoint(const QString &text, const QHostAddress &fallback)
-{
-    QString host;
-    QString port = text;
-    if (text.startsWith(u'[')) {
-        const qsizetype close = text.indexOf(u"]:");
-        if (close < 0)
-            return std::nullopt;
-        host = text.mid(1, close - 1);
-        port = text.mid(close + 2);
-    } else if (const qsizetype colon = text.lastIndexOf(u':'); colon >= 0) {
-        host = text.left(colon);
-        port = text.mid(colon + 1);
-    }
-    const auto number = wholeNumber(port, 0, 65535);
-    const QHostAddress address = host.isEmpty() ? fallback : QHostAddress(host);
-    if (!number || address.isNull() || (!text.startsWith(u'[') && host.contains(u':')))
-        return std::nullopt;
-    return Endpoint{address, static_cast<quint16>(*number)};
-}
-
 std::variant<Listener, QString> parseListener(const QString &text)
 {
     const qsizetype equals = text.lastIndexOf(u'=');
-    const auto endpoint = parseEndpoint(text.left(equals), QHostAddress(QHostAddress::AnyIPv4));
+    const auto endpoint = readEndpoint(text.left(equals), QHostAddress(QHostAddress::AnyIPv4));
     const PjSelectOption *select = equals < 0 ? nullptr : addressForWord(text.mid(equals + 1));
     if (!endpoint || !select)
         return QStringLiteral("bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
@@ -131,6 +117,20 @@ QList<QCommandLineOption> options()
          "Serve the line itself as a raw TCP stream to one client at a time. It has no "
          "authentication: ADDR defaults to 127.0.0.1.",
          "[ADDR:]PORT"},
+        {"http",
+         "Serve monitoring over HTTP: Prometheus metrics at /metrics, the projectors' state "
+         "as JSON at /api/v1/projectors, /healthz. Read-only, without authentication: ADDR "
+         "defaults to 127.0.0.1.",
+         "[ADDR:]PORT"},
+        {"poll",
+         "Ask each projector its status every SECONDS (default 5), its input and mutes too "
+         "while it is on, its lamps and temperatures every 12 periods; 0 turns it off. The "
+         "poll takes the line only when nothing else waits.",
+         "SECONDS"},
+        {"line-name",
+         "The line's name in metrics and logs: letters, digits, - and _, at most 32 "
+         "(default: the device's name, other characters replaced by _).",
+         "NAME"},
         {"verbose", "Log every answer sent to a PJLink client."},
         {"help", "Show this help and exit."},
         {"version", "Show the version and exit."},
@@ -180,12 +180,37 @@ QString readListeners(const QCommandLineParser &parser, Options &options)
             return problem;
     }
     if (parser.isSet("raw")) {
-        options.raw = parseEndpoint(parser.value("raw"), QHostAddress(QHostAddress::LocalHost));
+        options.raw = readEndpoint(parser.value("raw"));
         if (!options.raw)
             return QStringLiteral("bad --raw '%1': use [ADDR:]PORT").arg(parser.value("raw"));
     }
     if (options.listeners.isEmpty() && !options.raw)
         return QStringLiteral("nothing to serve: give --listen (or --raw)");
+    return {};
+}
+
+QString readMonitoring(const QCommandLineParser &parser, Options &options)
+{
+    if (parser.isSet("http")) {
+        options.http = readEndpoint(parser.value("http"));
+        if (!options.http)
+            return QStringLiteral("bad --http '%1': use [ADDR:]PORT").arg(parser.value("http"));
+    }
+    if (parser.isSet("poll")) {
+        const auto seconds = wholeNumber(parser.value("poll"), 0, kMaxPoll);
+        if (!seconds)
+            return QStringLiteral("bad --poll '%1': use whole seconds from 0 (off) to %2")
+                .arg(parser.value("poll"))
+                .arg(kMaxPoll);
+        options.poll = std::chrono::seconds(*seconds);
+    }
+    options.lineName =
+        parser.isSet("line-name") ? parser.value("line-name") : lineNameFor(options.port);
+    if (options.lineName.isEmpty() || options.lineName.size() > kLineNameLimit ||
+        !std::ranges::all_of(options.lineName, nameCharacter))
+        return QStringLiteral("bad --line-name '%1': use 1 to %2 letters, digits, - or _")
+            .arg(options.lineName)
+            .arg(kLineNameLimit);
     return {};
 }
 
@@ -200,6 +225,44 @@ QString readLine(const QCommandLineParser &parser, Options &options)
 
 } // namespace
 
+std::optional<Endpoint> readEndpoint(QStringView text, const QHostAddress &fallback)
+{
+    QStringView host;
+    QStringView port = text;
+    const bool bracketed = text.startsWith(u'[');
+    if (bracketed) {
+        const qsizetype close = text.indexOf(u"]:");
+        if (close < 0)
+            return std::nullopt;
+        host = text.sliced(1, close - 1);
+        port = text.sliced(close + 2);
+    } else if (const qsizetype colon = text.indexOf(u':'); colon >= 0) {
+        host = text.first(colon);
+        port = text.sliced(colon + 1);
+    }
+    const auto number = wholeNumber(port, 0, 65535);
+    const QHostAddress address = host.isEmpty() ? fallback : QHostAddress(host.toString());
+    // Brackets around an IPv6 address, and only around one.
+    const bool shaped = host.isEmpty()
+                            ? !bracketed
+                            : bracketed == (address.protocol() == QHostAddress::IPv6Protocol);
+    if (!number || address.isNull() || !shaped)
+        return std::nullopt;
+    return Endpoint{address, static_cast<quint16>(*number)};
+}
+
+QString lineNameFor(const QString &device)
+{
+    const QString tcp = QStringLiteral("tcp://");
+    QString name =
+        device.startsWith(tcp) ? device.mid(tcp.size()) : device.mid(device.lastIndexOf(u'/') + 1);
+    for (QChar &c : name) {
+        if (!nameCharacter(c))
+            c = u'_';
+    }
+    return name.isEmpty() ? QStringLiteral("line") : name.left(kLineNameLimit);
+}
+
 std::variant<Options, QString> parseArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -213,7 +276,7 @@ std::variant<Options, QString> parseArguments(const QStringList &arguments)
     options.verbose = parser.isSet("verbose");
     if (options.help || options.version)
         return options;
-    for (const auto &step : {readLine, readListeners, checkSecurity}) {
+    for (const auto &step : {readLine, readListeners, readMonitoring, checkSecurity}) {
         if (QString problem = step(parser, options); !problem.isEmpty())
             return problem;
     }

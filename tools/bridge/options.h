@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QString>
+#include <chrono>
 #include <optional>
 #include <variant>
 
@@ -19,6 +20,19 @@ struct Endpoint
     quint16 port = 0; // 0: any free port, which the log then names
 };
 
+// "[ADDR:]PORT": an address (not a host name), an IPv6 one in brackets ("[::1]:9100"),
+// and a port, 0 asking for any free one. Without ADDR, `fallback`: 127.0.0.1 for the
+// ports without authentication, so that nothing outside the machine reaches them unless
+// told.
+std::optional<Endpoint> readEndpoint(QStringView text,
+                                     const QHostAddress &fallback = QHostAddress::LocalHost);
+
+// The line's name by default: the device's name (its path's last part, or HOST:PORT of a
+// tcp:// one), each character other than a letter, a digit, '-' or '_' replaced by '_',
+// cut to kLineNameLimit characters.
+QString lineNameFor(const QString &device);
+constexpr qsizetype kLineNameLimit = 32;
+
 struct Listener
 {
     Endpoint endpoint;
@@ -32,6 +46,9 @@ struct Options
     QString settings;                    // e.g. "19200,N,8,1"
     QList<Listener> listeners;           // PJLink
     std::optional<Endpoint> raw;         // the line itself, unauthenticated
+    std::optional<Endpoint> http;        // monitoring
+    QString lineName;                    // in metrics and logs
+    std::chrono::seconds poll{5};        // the background poll's period; 0: none
     std::optional<QString> passwordFile; // absent only with --no-auth
     bool verbose = false;
     bool help = false;

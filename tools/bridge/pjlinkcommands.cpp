@@ -236,8 +236,8 @@ constexpr std::array kCommands = {
             [](QByteArrayView p, const Profile &profile) {
                 return query(p, answered(profile.name));
             }},
-    Command{"INF1", kClass1, nullptr, "TARN"},
-    Command{"INF2", kClass1, nullptr, "HV20"},
+    Command{"INF1", kClass1, nullptr, kManufacturer},
+    Command{"INF2", kClass1, nullptr, kModel},
     Command{"INFO", kClass1,
             [](QByteArrayView p, const Profile &) {
                 return query(p, onLine({"CR9"}, otherInformation));

@@ -9,6 +9,10 @@
 
 namespace tarn::bridge {
 
+// PJLink's INF1 and INF2 answers: the projector's manufacturer and model.
+inline constexpr QByteArrayView kManufacturer = "TARN";
+inline constexpr QByteArrayView kModel = "HV20";
+
 // How one PJLink request is answered: at once, or from the line's replies to its frames.
 struct Plan
 {

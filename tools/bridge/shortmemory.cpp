@@ -18,7 +18,11 @@ void ShortMemory::put(const QByteArray &key, const QByteArray &value)
         expiry.setInterval(m_lifetime);
         // An expired entry stays until the next put() or forget(): a timer must not
         // destroy itself from inside its own tick.
-        expiry.setTickHandler([&expiry] { expiry.setEnabled(false); });
+        expiry.setTickHandler([this, &expiry, key] {
+            expiry.setEnabled(false);
+            if (m_expired)
+                m_expired(key);
+        });
     }
     it->second.value = value;
     it->second.expiry->setEnabled(true);

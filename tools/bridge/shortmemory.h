@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -25,6 +26,11 @@ public:
     bool contains(const QByteArray &key) const { return get(key).has_value(); }
     // Forgets every entry whose key starts with `keyStart` (all of them for "").
     void forget(QByteArrayView keyStart);
+    // Called with an entry's key when its lifetime ends (not when it is forgotten).
+    void onExpired(std::function<void(const QByteArray &key)> expired)
+    {
+        m_expired = std::move(expired);
+    }
 
 private:
     struct Entry
@@ -38,6 +44,7 @@ private:
     milliseconds m_lifetime;
     std::size_t m_capacity;
     std::map<QByteArray, Entry> m_entries;
+    std::function<void(const QByteArray &)> m_expired;
 };
 
 } // namespace tarn::bridge

@@ -6,17 +6,10 @@
 #include <QObject>
 #include <QTcpServer>
 #include <functional>
-#include <optional>
 
 namespace tarn::bridge {
 
 class HttpServer;
-
-// "[ADDR:]PORT": an address (not a host name), an IPv6 one in brackets ("[::1]:9100"),
-// and a port, 0 asking for any free one. Without ADDR, `fallback`: for --http 127.0.0.1,
-// so that nothing outside the machine reaches the port unless told.
-std::optional<Endpoint> readEndpoint(QStringView text,
-                                     const QHostAddress &fallback = QHostAddress::LocalHost);
 
 // The HTTP port: listens only where told, and hands each client to the server.
 class HttpListener final : public QObject

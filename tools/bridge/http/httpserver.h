@@ -15,8 +15,10 @@ class HttpConnection;
 class Router;
 class Stream;
 
-// The gateway's HTTP side: every HTTP connection, at most kMaxConnections at a time, the
-// next one closed at once. Each request goes to the router.
+// The gateway's HTTP side: every HTTP connection, at most kMaxConnections at a time and
+// kMaxPerClient from one client (an IPv6 client counts by its /64), so that no address
+// takes every slot; a connection past either cap is closed at once. Each request goes to
+// the router.
 //
 // Our own server rather than Qt 6.4's QHttpServer: that one is a technology preview that
 // reads a whole body before any handler runs, cannot bound headers, bodies or time, and
@@ -27,12 +29,14 @@ class HttpServer final : public QObject
     Q_OBJECT
 public:
     static constexpr int kMaxConnections = 32;
+    static constexpr int kMaxPerClient = 8;
 
     using Log = std::function<void(const QString &)>;
     HttpServer(const Router &router, TimerFactory &timers, Log log);
     ~HttpServer() override;
 
-    void accept(std::unique_ptr<Stream> stream);
+    // `address` is the client's address without the port.
+    void accept(std::unique_ptr<Stream> stream, const QString &address);
     int connections() const { return m_open; }
     // The answers sent since the start, by status code.
     const std::map<int, quint64> &answers() const { return m_answers; }
@@ -47,7 +51,10 @@ private:
     {
         std::unique_ptr<Stream> stream;
         std::unique_ptr<HttpConnection> connection; // none for a refused one
+        QString client;                             // AuthThrottle::clientOf its address
     };
+
+    QString refusal(const QString &client) const;
 
     void onClosed(Stream *stream);
 
@@ -58,7 +65,7 @@ private:
     std::vector<Entry> m_closed; // to be deleted once control is back in the event loop
     std::map<int, quint64> m_answers;
     int m_open = 0;
-    bool m_refusing = false; // the limit was logged and has not been left since
+    QString m_refusing; // the refusal last logged, until a connection closes
 };
 
 } // namespace tarn::bridge
