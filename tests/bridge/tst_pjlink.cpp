@@ -4,10 +4,12 @@
 #include "fakestream.h"
 #include "virtualclock.h"
 
+#include "freezememory.h"
 #include "gateway.h"
 #include "line.h"
 #include "options.h"
 #include "passwordfile.h"
+#include "pjlinkcommands.h"
 #include "session.h"
 
 #include <QRegularExpression>
@@ -35,25 +37,30 @@ quint32 exampleRandom()
 struct Rig
 {
     explicit Rig(std::optional<QByteArray> password = std::nullopt)
-        : gateway(line, clock, {password, false, [this] { return clock.now(); }, exampleRandom},
+        : gateway(line, clock,
+                  {password, false, [this] { return clock.now(); }, exampleRandom, &freeze},
                   [this](const QString &line) { log << line; })
     {}
-    FakeStream *connect(const QByteArray &prefix = "A001", const QString &address = "192.0.2.7")
+    FakeStream *connect(const QByteArray &prefix = "A001", const QString &address = "192.0.2.7",
+                        int pjlinkClass = 2)
     {
         auto stream = std::make_unique<FakeStream>(address + ":40000");
         FakeStream *client = stream.get();
-        gateway.accept(std::move(stream), {"1", prefix, "Hall left", {"11", "12", "31", "32"}},
+        gateway.accept(std::move(stream),
+                       {"1", prefix, "Hall left", {"11", "12", "31", "32"},
+                        {"PC", "Vid\xc3\xa9o", "HDMI 1", "HDMI 2"}, pjlinkClass},
                        address);
         return client;
     }
     VirtualClock clock;
     FakeLineService line;
+    FreezeMemory freeze;
     QStringList log;
     Gateway gateway;
 };
 
 // The options as "port settings listener... [raw ADDR:PORT] password|no-auth", a listener as
-// ADDR:PORT=who/prefix/name/inputs; or why they cannot be used.
+// ADDR:PORT=who/prefix/name/inputs/input names/class; or why they cannot be used.
 QString described(const std::variant<Options, QString> &parsed)
 {
     if (const auto *problem = std::get_if<QString>(&parsed))
@@ -61,11 +68,12 @@ QString described(const std::variant<Options, QString> &parsed)
     const Options &o = std::get<Options>(parsed);
     QStringList parts{o.port, o.settings};
     for (const Listener &l : o.listeners)
-        parts << QStringLiteral("%1:%2=%3/%4/%5/%6")
+        parts << QStringLiteral("%1:%2=%3/%4/%5/%6/%7/%8")
                      .arg(l.endpoint.address.toString())
                      .arg(l.endpoint.port)
                      .arg(l.profile.who, l.profile.prefix, l.profile.name,
-                          l.profile.inputs.join(','));
+                          l.profile.inputs.join(','), l.profile.inputNames.join(','))
+                     .arg(l.profile.pjlinkClass);
     if (o.raw)
         parts << QStringLiteral("raw %1:%2").arg(o.raw->address.toString()).arg(o.raw->port);
     parts << (o.passwordFile ? "password " + *o.passwordFile : "no-auth");
@@ -86,10 +94,12 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArrayList>("frames"); // empty: the line is not used
         QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("pjlinkClass");
         const auto row = [](const char *name, QByteArray request, QByteArrayList replies,
                             QByteArrayList frames, QByteArray answer, QByteArray prefix = "A001",
-                            Status status = Status::Ok) {
-            QTest::newRow(name) << prefix << request << replies << int(status) << frames << answer;
+                            Status status = Status::Ok, int pjlinkClass = 2) {
+            QTest::newRow(name) << prefix << request << replies << int(status) << frames << answer
+                                << pjlinkClass;
         };
         row("power: warming", "%1POWR ?", {"40"}, {"CR0"}, "%1POWR=3");
         row("power: a power error alone", "%1POWR ?", {"10"}, {"CR0"}, "%1POWR=ERR4");
@@ -117,7 +127,42 @@ private slots:
         row("other information", "%1INFO ?", {"TSX4L20"}, {"CR9"}, "%1INFO=TSX4L20");
         row("a query with a parameter", "%1NAME X", {}, {}, "%1NAME=ERR2");
         row("undefined", "%1FREZ ?", {}, {}, "%1FREZ=ERR1");
-        row("class 2", "%2POWR ?", {}, {}, "%2POWR=ERR1");
+        row("class", "%1CLSS ?", {}, {}, "%1CLSS=2");
+        row("class 1 when told", "%1CLSS ?", {}, {}, "%1CLSS=1", "A001", Status::Ok, 1);
+        row("a class 2 command to class 1", "%2INPT ?", {}, {}, "%2INPT=ERR1", "A001", Status::Ok,
+            1);
+        row("class 3", "%3INPT ?", {}, {}, "%3INPT=ERR1");
+        // PJLink 2.00's command table: INPT and INST in both classes, the rest of class 1's
+        // in class 1 only.
+        row("class 2 power", "%2POWR ?", {}, {}, "%2POWR=ERR1");
+        row("class 2 mutes", "%2AVMT 31", {}, {}, "%2AVMT=ERR1");
+        row("class 2 class", "%2CLSS ?", {}, {}, "%2CLSS=ERR1");
+        row("class 2 input", "%2INPT 31", {kAck}, {"C07"}, "%2INPT=OK");
+        row("class 2 input query", "%2INPT ?", {"4"}, {"CR1"}, "%2INPT=32");
+        row("class 2 input, an internal one", "%2INPT 6A", {}, {}, "%2INPT=ERR2");
+        row("class 2 input list", "%2INST ?", {}, {}, "%2INST=11 12 31 32");
+        row("freeze", "%2FREZ 1", {kAck}, {"C43"}, "%2FREZ=OK");
+        row("unfreeze, unacknowledged", "%2FREZ 0", {"?"}, {"C44"}, "%2FREZ=ERR4");
+        row("freeze out of range", "%2FREZ 2", {}, {}, "%2FREZ=ERR2");
+        row("freeze unknown", "%2FREZ ?", {}, {}, "%2FREZ=ERR3");
+        row("volume up", "%2SVOL 1", {kAck}, {"C09"}, "%2SVOL=OK");
+        row("volume down", "%2SVOL 0", {kAck}, {"C0A"}, "%2SVOL=OK");
+        row("volume query", "%2SVOL ?", {}, {}, "%2SVOL=ERR2");
+        row("no microphone", "%2MVOL 1", {}, {}, "%2MVOL=ERR1");
+        row("input name", "%2INNM ?12", {}, {}, "%2INNM=Vid\xc3\xa9o");
+        row("input name: not an input", "%2INNM ?13", {}, {}, "%2INNM=ERR2");
+        row("input name: no code", "%2INNM ?", {}, {}, "%2INNM=ERR2");
+        row("input name: no question", "%2INNM 12", {}, {}, "%2INNM=ERR2");
+        row("serial number", "%2SNUM ?", {}, {}, "%2SNUM=");
+        row("software version", "%2SVER ?", {}, {}, "%2SVER=");
+        row("filter time", "%2FILT ?", {}, {}, "%2FILT=ERR1");
+        row("input resolution", "%2IRES ?", {}, {}, "%2IRES=*");
+        row("recommended resolution", "%2RRES ?", {}, {}, "%2RRES=");
+        row("lamp model", "%2RLMP ?", {}, {}, "%2RLMP=");
+        row("filter model", "%2RFIL X", {}, {}, "%2RFIL=ERR2");
+        row("broadcast freeze", "%2FREZ 1", {}, {"C43"}, "%2FREZ=OK", "AFFF");
+        row("broadcast freeze query", "%2FREZ ?", {}, {}, "%2FREZ=ERR3", "AFFF");
+        row("broadcast input name", "%2INNM ?31", {}, {}, "%2INNM=HDMI 1", "AFFF");
         row("broadcast power off", "%1POWR 0", {}, {"C01"}, "%1POWR=OK", "AFFF");
         row("broadcast query", "%1POWR ?", {}, {}, "%1POWR=ERR3", "AFFF");
         row("broadcast input list", "%1INST ?", {}, {}, "%1INST=11 12 31 32", "AFFF");
@@ -131,11 +176,12 @@ private slots:
         QFETCH(int, status);
         QFETCH(QByteArrayList, frames);
         QFETCH(QByteArray, answer);
+        QFETCH(int, pjlinkClass);
         Rig rig;
         rig.line.respond = [&](const LineRequest &) {
             return LineResult{Status(status), replies};
         };
-        FakeStream *client = rig.connect(prefix);
+        FakeStream *client = rig.connect(prefix, "192.0.2.7", pjlinkClass);
         QCOMPARE(client->take(), "PJLINK 0\r");
         client->send(request + '\r');
         QCOMPARE(client->take(), answer + '\r');
@@ -170,6 +216,60 @@ private slots:
                          QByteArray::number(projector.soundMuted()),
                      row.mid(3, 2));
         }
+    }
+
+    // Frames and their replies as the line's observer reports them ("A001C43" and its ACK),
+    // and then what FREZ ? knows of the projector with no address, 001 and 002: 1, 0 or
+    // unknown (?). Status replies: "00" on, "40" warming, "80" standby.
+    void theFreezeStateIsWhatWasLastSentUntilThePowerChanges_data()
+    {
+        QTest::addColumn<QByteArrayList>("exchanges");
+        QTest::addColumn<QByteArray>("known");
+        const auto row = [](const char *name, QByteArrayList exchanges, QByteArray known) {
+            QTest::newRow(name) << exchanges << known;
+        };
+        row("nothing sent", {"A001CR0 00"}, "???");
+        row("acknowledged", {"A001C43 \x06"}, "?1?");
+        row("unacknowledged", {"A001C43 ?"}, "???");
+        row("then off", {"A001C43 \x06", "A001C44 \x06"}, "?0?");
+        row("to every projector", {"AFFFC43 "}, "111");
+        row("then one", {"AFFFC43 ", "A002C44 \x06"}, "?10");
+        row("to no address", {"AFFFC43 ", "C44 \x06"}, "0??");
+        row("still on", {"A001CR0 00", "A001C43 \x06", "A001CR0 00"}, "?1?");
+        row("standby", {"A001C43 \x06", "A001CR0 80"}, "???");
+        row("warming, then on", {"A001CR0 40", "A001C43 \x06", "A001CR0 00"}, "???");
+        row("a power action", {"AFFFC43 ", "A002C01 \x06"}, "?1?");
+        row("another projector's status", {"AFFFC43 ", "A002CR0 80"}, "11?");
+        row("no such address", {"A009C43 \x06"}, "???");
+    }
+
+    void theFreezeStateIsWhatWasLastSentUntilThePowerChanges()
+    {
+        QFETCH(QByteArrayList, exchanges);
+        QFETCH(QByteArray, known);
+        FreezeMemory memory;
+        for (const QByteArray &exchange : exchanges) {
+            const qsizetype prefix = exchange.startsWith('A') ? 4 : 0;
+            memory.observe(exchange.left(prefix), exchange.mid(prefix, 3), exchange.mid(prefix + 4));
+        }
+        QByteArray seen;
+        for (const char *prefix : {"", "A001", "A002"})
+            seen += freezeAnswer(memory.frozen(prefix)).replace("ERR3", "?");
+        QCOMPARE(seen, known);
+        QVERIFY(!memory.frozen("AFFF"));
+    }
+
+    // FREZ ? answers once the requests before it are answered, so that it reflects them.
+    void theFreezeQueryWaitsForTheRequestsBeforeIt()
+    {
+        Rig rig;
+        FakeStream *client = rig.connect();
+        client->take();
+        client->send("%2FREZ ?\r%2FREZ 1\r%2FREZ ?\r");
+        QCOMPARE(client->take(), "%2FREZ=ERR3\r");
+        rig.freeze.observe("A001", "C43", kAck);
+        rig.line.answer({Status::Ok, {kAck}});
+        QCOMPARE(client->take(), "%2FREZ=OK\r%2FREZ=1\r");
     }
 
     void eachLineIsAnsweredOrRefused_data()
@@ -361,14 +461,17 @@ private slots:
         const auto row = [](const char *arguments, const QString &outcome) {
             QTest::newRow(arguments) << QString(arguments) << outcome;
         };
-        const QString line = "/dev/x 19200,N,8,1 ", inputs = "/11,12,13,14 no-auth";
+        const QString line = "/dev/x 19200,N,8,1 ", names = "/Input 1,Input 2,Input 3,Input 4/2",
+                      inputs = "/11,12,13,14" + names + " no-auth";
         row("--no-auth --listen 4352=1", line + "0.0.0.0:4352=1/A001/TARN HV20 001" + inputs);
         row("--no-auth --listen 127.0.0.1:0=Single --name single=Hall --speed=9600",
             "/dev/x 9600,N,8,1 127.0.0.1:0=single//Hall" + inputs);
-        row("--no-auth --listen [::1]:65535=ALL --inputs 51,11,59,12",
-            line + "::1:65535=all/AFFF/TARN HV20 ALL/51,11,59,12 no-auth");
-        row("--password-file pw --listen 1=004 --raw 4001",
-            line + "0.0.0.0:1=4/A004/TARN HV20 004/11,12,13,14 raw 127.0.0.1:4001 password pw");
+        row("--no-auth --listen [::1]:65535=ALL --inputs 51,11,59,12 --class 1",
+            line + "::1:65535=all/AFFF/TARN HV20 ALL/51,11,59,12/Input 1,Input 2,Input 3,Input 4/1 "
+                   "no-auth");
+        row("--password-file pw --listen 1=004 --raw 4001 --input-names PC,Video,HDMI,LAN",
+            line + "0.0.0.0:1=4/A004/TARN HV20 004/11,12,13,14/PC,Video,HDMI,LAN/2 raw "
+                   "127.0.0.1:4001 password pw");
         row("--no-auth --raw 0.0.0.0:4001", line + "raw 0.0.0.0:4001 no-auth");
         row("--help", "  no-auth help"); // nothing else is read
         const QString listen = "bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
@@ -387,6 +490,10 @@ private slots:
         for (const char *bad : {"11,12,13", "11,11,12,13", "11,12,13,61", "11,12,13,10"})
             row(qPrintable("--no-auth --listen 1=1 --inputs " + QString(bad)), codes.arg(bad));
         row("--no-auth --raw x", "bad --raw 'x': use [ADDR:]PORT");
+        row("--no-auth --raw 1 --class 3", "bad --class '3': use 1 or 2");
+        row("--no-auth --raw 1 --input-names A,B,C",
+            "--input-names takes four different names, separated by commas, each of 1 to 32 "
+            "characters and at most 64 bytes in UTF-8 (\"A,B,C\")");
         row("--no-auth", "nothing to serve: give --listen (or --raw)");
         row("--no-auth --password-file pw --raw 1",
             "--password-file and --no-auth exclude each other");
