@@ -28,12 +28,16 @@ bool digestMatches(QByteArrayView offered, QByteArrayView expected)
     if (offered.size() != kDigestLength || expected.size() != kDigestLength ||
         !std::ranges::all_of(offered, isHexDigit))
         return false;
-    // For hexadecimal digits, setting bit 5 turns upper case into lower case and leaves
-    // the decimal digits as they are.
+    return sameBytes(QByteArray(offered.data(), offered.size()).toLower(), expected);
+}
+
+bool sameBytes(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
     unsigned difference = 0;
-    for (qsizetype i = 0; i < kDigestLength; ++i)
-        difference |=
-            static_cast<unsigned char>(offered[i] | 0x20) ^ static_cast<unsigned char>(expected[i]);
+    for (qsizetype i = 0; i < a.size(); ++i)
+        difference |= static_cast<unsigned char>(a[i]) ^ static_cast<unsigned char>(b[i]);
     return difference == 0;
 }
 

@@ -13,6 +13,10 @@ QByteArray digestFor(QByteArrayView random, QByteArrayView password);
 // time taken does not depend on where the two differ.
 bool digestMatches(QByteArrayView offered, QByteArrayView expected);
 
+// Whether `a` and `b` hold the same bytes. For two of the same size, the time taken does
+// not depend on where they differ.
+bool sameBytes(QByteArrayView a, QByteArrayView b);
+
 // Whether `line` starts with 32 hexadecimal digits (a digest, offered or not).
 bool startsWithDigest(QByteArrayView line);
 

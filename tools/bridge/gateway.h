@@ -57,6 +57,8 @@ public:
     // the start.
     int pjlinkConnections() const;
     quint64 failedAuthentications() const { return m_failedAuthentications; }
+    // The guessing limit by address, which other secrets (the HTTP token) count toward too.
+    AuthThrottle &throttle() { return m_throttle; }
 
 private:
     struct Connection

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <functional>
 
 namespace tarn::bridge {
@@ -34,11 +35,13 @@ struct LineResult
         NoReply,  // a reply did not come, or not complete, within the reply time-out
         Silenced, // the address timed out moments ago; the line was not touched
         LineDown, // the line is lost or could not be opened
+        NotNow,   // the projector cannot act in its present power state; nothing was sent
     };
     Status status = Status::Ok;
     // The raw reply to each code, in order, without the closing carriage return; empty
     // for a broadcast.
     QList<QByteArray> replies;
+    QString why = {}; // NotNow: the reason, in words ("projector 1: it is cooling ...")
 };
 
 using LineCallback = std::function<void(const LineResult &)>;

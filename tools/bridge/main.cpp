@@ -7,6 +7,9 @@
 #include "passwordfile.h"
 #include "pjlinkcommands.h"
 
+#include "control/actiongate.h"
+#include "control/commandendpoint.h"
+#include "control/tokenfile.h"
 #include "http/httplistener.h"
 #include "http/httpserver.h"
 #include "http/router.h"
@@ -42,6 +45,22 @@ QList<Profile> served(const Options &options)
     for (const Listener &listener : options.listeners)
         profiles << listener.profile;
     return profiles;
+}
+
+// The secret in the file an option names, none without the option; false after logging
+// why the file cannot be used.
+template<typename Reader>
+bool readSecret(const std::optional<QString> &path, Reader read, std::optional<QByteArray> &secret)
+{
+    if (!path)
+        return true;
+    auto content = read(*path);
+    if (const auto *problem = std::get_if<QString>(&content)) {
+        logLine(*problem);
+        return false;
+    }
+    secret = std::get<QByteArray>(std::move(content));
+    return true;
 }
 
 // Listens where the options say; false after logging why it cannot.
@@ -85,15 +104,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(text), stdout);
         return 0;
     }
-    std::optional<QByteArray> password;
-    if (options.passwordFile) {
-        auto read = readPasswordFile(*options.passwordFile);
-        if (const auto *problem = std::get_if<QString>(&read)) {
-            logLine(*problem);
-            return kStartFailure;
-        }
-        password = std::get<QByteArray>(std::move(read));
-    }
+    std::optional<QByteArray> password, token;
+    if (!readSecret(options.passwordFile, readPasswordFile, password) ||
+        !readSecret(options.httpTokenFile, readTokenFile, token))
+        return kStartFailure;
 
     // The line is port 1 of the serial control; --port says which device that is.
     tarn::SerialControl port;
@@ -110,17 +124,20 @@ int main(int argc, char *argv[])
     });
     QObject::connect(&line, &LineQueue::rawClientRefused, &logLine);
 
+    // The live state, kept from every transaction; the action rule reads it, monitoring
+    // serves it over HTTP. Every client's request passes the rule.
+    LiveState state(served(options));
+    feedLiveState(line, state, &systemMoment);
+    ActionGate gate(line, state, &systemMoment);
     // FREZ ? answers what was last sent to each projector, as every transaction shows it.
     FreezeMemory freeze;
     QObject::connect(&line, &LineQueue::exchanged, &line,
                      [&freeze](const QByteArray &prefix, const QByteArray &code,
                                const QByteArray &reply) { freeze.observe(prefix, code, reply); });
-    Gateway gateway(line, timers, {password, options.verbose, now, {}, &freeze}, &logLine);
+
+    Gateway gateway(gate, timers, {password, options.verbose, now, {}, &freeze}, &logLine);
     Listeners listeners(gateway, &logLine);
 
-    // Monitoring: the live state, kept from every transaction, and read over HTTP.
-    LiveState state(served(options));
-    feedLiveState(line, state, &systemMoment);
     Router router;
     HttpServer http(router, timers, &logLine);
     const auto figures = [&gateway, &http] {
@@ -130,8 +147,10 @@ int main(int argc, char *argv[])
     addReadRoutes(router, state,
                   {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
                    &systemMoment});
+    CommandEndpoint control(gate, gateway.throttle(), {token, served(options)}, &logLine);
+    control.addTo(router);
     QObject::connect(&http, &HttpServer::clientGone, &line,
-                     [&line](const void *client) { line.cancel(client); });
+                     [&gate](const void *client) { gate.cancel(client); });
     HttpListener httpListener(http, &logLine);
 
     if (!listen(listeners, httpListener, options))

@@ -119,9 +119,15 @@ QList<QCommandLineOption> options()
          "[ADDR:]PORT"},
         {"http",
          "Serve monitoring over HTTP: Prometheus metrics at /metrics, the projectors' state "
-         "as JSON at /api/v1/projectors, /healthz. Read-only, without authentication: ADDR "
-         "defaults to 127.0.0.1.",
+         "as JSON at /api/v1/projectors, /healthz, without authentication; control (POST "
+         "/api/v1/projectors/WHO/commands/NAME) only with --http-token-file. ADDR defaults "
+         "to 127.0.0.1.",
          "[ADDR:]PORT"},
+        {"http-token-file",
+         "The token that HTTP control needs, sent as \"Authorization: Bearer TOKEN\": one line "
+         "of 16 to 256 printable ASCII characters. The file must not be readable by every "
+         "user. Without it, control over HTTP is off.",
+         "FILE"},
         {"poll",
          "Ask each projector its status every SECONDS (default 5), its input and mutes too "
          "while it is on, its lamps and temperatures every 12 periods; 0 turns it off. The "
@@ -195,6 +201,11 @@ QString readMonitoring(const QCommandLineParser &parser, Options &options)
         options.http = readEndpoint(parser.value("http"));
         if (!options.http)
             return QStringLiteral("bad --http '%1': use [ADDR:]PORT").arg(parser.value("http"));
+    }
+    if (parser.isSet("http-token-file")) {
+        if (!options.http)
+            return QStringLiteral("--http-token-file needs --http");
+        options.httpTokenFile = parser.value("http-token-file");
     }
     if (parser.isSet("poll")) {
         const auto seconds = wholeNumber(parser.value("poll"), 0, kMaxPoll);

@@ -42,14 +42,15 @@ struct Listener
 // What the command line asks for.
 struct Options
 {
-    QString port;                        // the line's device, or tcp://HOST:PORT
-    QString settings;                    // e.g. "19200,N,8,1"
-    QList<Listener> listeners;           // PJLink
-    std::optional<Endpoint> raw;         // the line itself, unauthenticated
-    std::optional<Endpoint> http;        // monitoring
-    QString lineName;                    // in metrics and logs
-    std::chrono::seconds poll{5};        // the background poll's period; 0: none
-    std::optional<QString> passwordFile; // absent only with --no-auth
+    QString port;                         // the line's device, or tcp://HOST:PORT
+    QString settings;                     // e.g. "19200,N,8,1"
+    QList<Listener> listeners;            // PJLink
+    std::optional<Endpoint> raw;          // the line itself, unauthenticated
+    std::optional<Endpoint> http;         // monitoring
+    std::optional<QString> httpTokenFile; // control over HTTP; absent: off
+    QString lineName;                     // in metrics and logs
+    std::chrono::seconds poll{5};         // the background poll's period; 0: none
+    std::optional<QString> passwordFile;  // absent only with --no-auth
     bool verbose = false;
     bool help = false;
     bool version = false;

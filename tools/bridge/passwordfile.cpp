@@ -6,9 +6,9 @@
 
 namespace tarn::bridge {
 
-std::variant<QByteArray, QString> readPasswordFile(const QString &path)
+std::variant<QByteArray, QString> readSecretLine(const QString &path, const SecretLine &kind)
 {
-    const QString refused = QStringLiteral("password file %1: ").arg(path);
+    const QString refused = QStringLiteral("%1 %2: ").arg(kind.file, path);
     const QFileInfo info(path);
     if (info.exists() && !info.isFile())
         return refused + QStringLiteral("not a regular file");
@@ -18,18 +18,29 @@ std::variant<QByteArray, QString> readPasswordFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refused + file.errorString();
-    // Room for the longest password and a CR LF, and one byte to tell a longer file.
-    QByteArray content = file.read(kMaxPassword + 3);
+    // Room for the longest secret and a CR LF, and one byte to tell a longer file.
+    QByteArray content = file.read(kind.maxLength + 3);
     if (content.endsWith('\n'))
         content.chop(content.endsWith("\r\n") ? 2 : 1);
     if (content.isEmpty())
         return refused + QStringLiteral("empty");
-    if (content.size() > kMaxPassword || content.contains('\n'))
-        return refused + QStringLiteral("holds more than one password of at most %1 characters")
-                             .arg(kMaxPassword);
+    if (content.size() > kind.maxLength || content.contains('\n'))
+        return refused + QStringLiteral("holds more than one %1 of at most %2 characters")
+                             .arg(kind.secret)
+                             .arg(kind.maxLength);
+    if (content.size() < kind.minLength)
+        return refused + QStringLiteral("a %1 needs at least %2 characters")
+                             .arg(kind.secret)
+                             .arg(kind.minLength);
     if (!std::ranges::all_of(content, [](char c) { return c >= ' ' && c <= '~'; }))
         return refused + QStringLiteral("holds a character other than printable ASCII");
     return content;
+}
+
+std::variant<QByteArray, QString> readPasswordFile(const QString &path)
+{
+    return readSecretLine(
+        path, {QStringLiteral("password file"), QStringLiteral("password"), 1, kMaxPassword});
 }
 
 } // namespace tarn::bridge

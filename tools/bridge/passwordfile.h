@@ -6,11 +6,24 @@
 
 namespace tarn::bridge {
 
-// The password kept in `path`, or the reason it cannot be used. The file holds one
-// password of 1 to kMaxPassword printable ASCII characters; one trailing line break is
+// What a file that holds one secret on one line must be: `file` names it in the reasons
+// ("password file"), `secret` names what it holds.
+struct SecretLine
+{
+    QString file;
+    QString secret;
+    qsizetype minLength = 1;
+    qsizetype maxLength = 32;
+};
+
+// The secret kept in `path`, or the reason it cannot be used. The file holds one secret of
+// `minLength` to `maxLength` printable ASCII characters; one trailing line break is
 // ignored. A file that every user may read is refused. The reason never quotes the file.
-std::variant<QByteArray, QString> readPasswordFile(const QString &path);
+std::variant<QByteArray, QString> readSecretLine(const QString &path, const SecretLine &kind);
 
 constexpr qsizetype kMaxPassword = 32;
+
+// The PJLink password: 1 to kMaxPassword characters.
+std::variant<QByteArray, QString> readPasswordFile(const QString &path);
 
 } // namespace tarn::bridge

@@ -309,6 +309,8 @@ Plan planFor(QByteArrayView command, const Profile &profile)
 
 QByteArray answerFrom(const Plan &plan, const LineResult &result, const Profile &profile)
 {
+    if (result.status == LineResult::Status::NotNow)
+        return "ERR3"; // PJLink's "unavailable time"
     if (result.status != LineResult::Status::Ok)
         return "ERR4";
     if (!plan.request.broadcast() && result.replies.size() != plan.request.codes.size())

@@ -31,8 +31,9 @@ struct Plan
 // The plan for one command line ("%1POWR 1"), as the listener with this profile serves it.
 Plan planFor(QByteArrayView command, const Profile &profile);
 
-// The reply's value once the line has answered the plan's frames: ERR4 for a transaction
-// that failed or a reply that cannot be read.
+// The reply's value once the line has answered the plan's frames: ERR3 for an action the
+// projector cannot take now, ERR4 for a transaction that failed or a reply that cannot be
+// read.
 QByteArray answerFrom(const Plan &plan, const LineResult &result, const Profile &profile);
 
 // The answer to FREZ ? from the freeze memory: ERR3 while the state is unknown.

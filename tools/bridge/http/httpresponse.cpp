@@ -24,9 +24,11 @@ constexpr std::array kReasons = {
     Reason{409, "Conflict"},
     Reason{411, "Length Required"},
     Reason{413, "Content Too Large"},
+    Reason{429, "Too Many Requests"},
     Reason{431, "Request Header Fields Too Large"},
     Reason{500, "Internal Server Error"},
     Reason{503, "Service Unavailable"},
+    Reason{504, "Gateway Timeout"},
     Reason{505, "HTTP Version Not Supported"},
 };
 
