@@ -197,7 +197,7 @@ private slots:
         QCOMPARE(client.ask("%1POWR 0"), "%1POWR=OK");
         QCOMPARE(client.ask("%2FREZ ?"), "%2FREZ=ERR3");
         QCOMPARE(client.ask("%2FREZ 1"), "%2FREZ=ERR3");
-        QTest::qWait(200); // anything sent would be logged by now
+        QTest::qWait(200);                      // anything sent would be logged by now
         QCOMPARE(actions().size(), frames + 1); // the power off alone
     }
 

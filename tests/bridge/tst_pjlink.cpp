@@ -47,8 +47,12 @@ struct Rig
         auto stream = std::make_unique<FakeStream>(address + ":40000");
         FakeStream *client = stream.get();
         gateway.accept(std::move(stream),
-                       {"1", prefix, "Hall left", {"11", "12", "31", "32"},
-                        {"PC", "Vid\xc3\xa9o", "HDMI 1", "HDMI 2"}, pjlinkClass},
+                       {"1",
+                        prefix,
+                        "Hall left",
+                        {"11", "12", "31", "32"},
+                        {"PC", "Vid\xc3\xa9o", "HDMI 1", "HDMI 2"},
+                        pjlinkClass},
                        address);
         return client;
     }
@@ -250,7 +254,8 @@ private slots:
         FreezeMemory memory;
         for (const QByteArray &exchange : exchanges) {
             const qsizetype prefix = exchange.startsWith('A') ? 4 : 0;
-            memory.observe(exchange.left(prefix), exchange.mid(prefix, 3), exchange.mid(prefix + 4));
+            memory.observe(exchange.left(prefix), exchange.mid(prefix, 3),
+                           exchange.mid(prefix + 4));
         }
         QByteArray seen;
         for (const char *prefix : {"", "A001", "A002"})

@@ -39,8 +39,8 @@ public:
     {
         std::optional<QByteArray> password; // none: no authentication
         bool verbose = false;
-        Clock now;                       // a steady clock, for the throttle
-        std::function<quint32()> random; // the greeting's random digits
+        Clock now;                            // a steady clock, for the throttle
+        std::function<quint32()> random;      // the greeting's random digits
         const FreezeMemory *freeze = nullptr; // what FREZ ? answers from
     };
 

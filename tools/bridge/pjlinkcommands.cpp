@@ -120,7 +120,6 @@ QByteArray otherInformation(const LineResult &result, const Profile &)
     return text;
 }
 
-
 Plan input(QByteArrayView parameter, const Profile &profile)
 {
     if (parameter == "?")
@@ -273,8 +272,6 @@ constexpr std::array kCommands = {
 // once it is sent, and a query has nothing to read.
 Plan forBroadcast(Plan plan)
 {
-    if (plan.fromFreezeMemory)
-        return answered("ERR3");
     if (!plan.needsLine())
         return plan;
     if (plan.read != acknowledged)
@@ -299,8 +296,8 @@ Plan planFor(QByteArrayView command, const Profile &profile)
     for (const Command &c : kCommands) {
         if (c.body != body || !(c.classes & (1 << (pjlinkClass - 1))))
             continue;
-        Plan plan = c.plan ? c.plan(parameter, profile)
-                           : query(parameter, answered(c.value.toByteArray()));
+        Plan plan =
+            c.plan ? c.plan(parameter, profile) : query(parameter, answered(c.value.toByteArray()));
         plan.request.prefix = profile.prefix;
         return profile.broadcast() ? forBroadcast(std::move(plan)) : plan;
     }

@@ -228,7 +228,7 @@ void Session::send(const QByteArray &bytes)
     m_idle->setEnabled(true);
     if (m_settings.verboseLog)
         m_settings.verboseLog(m_stream.peer() + QStringLiteral(" <- ") +
-                              QString::fromLatin1(bytes.chopped(1)));
+                              QString::fromUtf8(bytes.chopped(1)));
 }
 
 void Session::onIdle()

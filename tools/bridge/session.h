@@ -69,8 +69,8 @@ signals:
 private:
     struct Waiting
     {
-        QByteArray reply;  // empty until answered
-        bool last = false; // the connection closes once this is written
+        QByteArray reply;                  // empty until answered
+        bool last = false;                 // the connection closes once this is written
         std::function<QByteArray()> later; // the reply, made once the earlier ones are out
     };
 
