@@ -157,7 +157,8 @@ private slots:
                                          "standby %1POWR=ERR4"}));
     }
 
-    // A class 2 client: PJLink 2.00's lines, with "%2".
+    // A class 2 client: PJLink 2.00's lines, with "%2". Each row is a request and its
+    // answer, or a raw client's frame; then the action frames that reached the line.
     void aClass2ClientFreezesStepsTheVolumeAndReadsWhatTheLineCanTell()
     {
         const qsizetype ups = m_log.count("line up");
@@ -166,39 +167,25 @@ private slots:
         Client client;
         client.open(port("PJLink, projector 1"), m_password);
         QVERIFY(powerOn(client));
-        const auto actions = [&] {
-            return m_sim.lines().filter(QRegularExpression("^< A001C[0-9A-F]{2}"));
-        };
-        const auto sent = [&](const char *code) {
-            return waitFor([&] { return actions().last().startsWith("< A001" + QString(code)); },
-                           2s);
-        };
-        QCOMPARE(client.ask("%1CLSS ?"), "%1CLSS=2");
-        QCOMPARE(client.ask("%2FREZ ?"), "%2FREZ=ERR3"); // nothing sent yet
-        QCOMPARE(client.ask("%2FREZ 1"), "%2FREZ=OK");
-        QVERIFY(sent("C43"));
-        QCOMPARE(client.ask("%2FREZ ?"), "%2FREZ=1");
-        QProcess send; // the raw client's frames count too
-        send.start(qEnvironmentVariable("TARN_BIN") + "/tarn-send",
-                   {"--port", QStringLiteral("tcp://127.0.0.1:%1").arg(port("raw")), "--address",
-                    "1", "freeze-off"});
-        QVERIFY(send.waitForFinished(10000) && send.exitCode() == 0);
-        QCOMPARE(client.ask("%2FREZ ?"), "%2FREZ=0");
-        QCOMPARE(client.ask("%2SVOL 1"), "%2SVOL=OK");
-        QVERIFY(sent("C09"));
-        QCOMPARE(client.ask("%2INNM ?12"), "%2INNM=Vid\xc3\xa9o");
-        const qsizetype frames = actions().size();
-        for (const QByteArray untold : {"SNUM ?=", "SVER ?=", "FILT ?=ERR1", "RLMP ?=", "RFIL ?=",
-                                        "IRES ?=*", "RRES ?=", "MVOL 1=ERR1", "POWR ?=ERR1"}) {
-            const QByteArray command = "%2" + untold.left(untold.indexOf('='));
-            QCOMPARE(client.ask(command), "%2" + untold.left(4) + untold.mid(untold.indexOf('=')));
+        const qsizetype mark = m_sim.lines().size();
+        QTcpSocket raw;
+        QByteArray acks;
+        raw.connectToHost(QHostAddress::LocalHost, port("raw"));
+        for (const QByteArray row :
+             {"%1CLSS ?=2",    "%2FREZ ?=ERR3", "%2FREZ 1=OK",   "%2FREZ ?=1",
+              "A001C44",       "%2FREZ ?=0",    "%2SVOL 1=OK",   "%2INNM ?12=Vid\xc3\xa9o",
+              "%2SNUM ?=",     "%2SVER ?=",     "%2FILT ?=ERR1", "%2RLMP ?=",
+              "%2RFIL ?=",     "%2IRES ?=*",    "%2RRES ?=",     "%2MVOL 1=ERR1",
+              "%2POWR ?=ERR1", "%1POWR 0=OK",   "%2FREZ ?=ERR3", "%2FREZ 1=ERR3"}) {
+            if (row.startsWith('%'))
+                QCOMPARE(client.ask(row.left(row.indexOf('='))),
+                         row.left(6) + row.mid(row.indexOf('=')));
+            else if (raw.write(row + '\r'))
+                QVERIFY(waitFor([&] { return (acks += raw.readAll()).contains('\x06'); }, 5s));
         }
-        // A power change makes the freeze unknown; cooling, the projector cannot freeze.
-        QCOMPARE(client.ask("%1POWR 0"), "%1POWR=OK");
-        QCOMPARE(client.ask("%2FREZ ?"), "%2FREZ=ERR3");
-        QCOMPARE(client.ask("%2FREZ 1"), "%2FREZ=ERR3");
-        QTest::qWait(200);                      // anything sent would be logged by now
-        QCOMPARE(actions().size(), frames + 1); // the power off alone
+        QTest::qWait(200); // anything sent would be logged by now
+        const QStringList sent = m_sim.lines().mid(mark).filter(QRegularExpression("^< A001C\\d"));
+        QCOMPARE(sent.join(' ').remove("< A001").remove("\\r"), "C43 C44 C09 C01");
     }
 
     void cleanupTestCase() { m_bridge.kill(), m_bridge.waitForFinished(); }
