@@ -172,10 +172,8 @@ private slots:
                      address("mqtt://b/x"),
                  "mqtts://[::1]:8883");
         QVERIFY(tarn::parseInputNames(" HDMI,PC , Video,S-Video").index() == 0);
-        const QString euros(21, QChar(0x20AC)); // 63 bytes in UTF-8
-        QVERIFY(tarn::parseInputNames("A,B,C," + euros).index() == 0);
-        for (const QString &refused :
-             QStringList{"A,B,C", "A,B,C,A", "A,,C,D", "A,B,C,D\x7f", "A,B,C,\u00e9" + euros})
+        for (const QString &refused : QStringList{"A,B,C", "A,B,C,A", "A,,C,D", "A,B,C,D\x7f",
+                                                  "A,B,C,\u00e9" + QString(21, QChar(0x20AC))})
             QVERIFY(tarn::parseInputNames(refused).index() == 1);
         QTemporaryDir dir;
         QFile file(dir.filePath("credentials"));
