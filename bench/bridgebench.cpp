@@ -1,8 +1,9 @@
 // tarn-bench-bridge: tarn-bridge between the projector simulator on a pseudo-terminal and
 // clients on the loopback. Prints one table: what a request adds to its serial
 // transaction, 32 clients polling one line, one client's wait beside 31 busy ones, a
-// panel's 5 ms repeat through the raw port beside PJLink clients, and hostile clients
-// beside well-behaved ones.
+// panel's 5 ms repeat through the raw port beside PJLink clients, hostile clients beside
+// well-behaved ones, monitoring: a scrape's time, the poll's share of the line and the
+// panel's repeat beside the poll, and what control over HTTP adds to its transactions.
 
 #include "bridge/bridgeprocess.h"
 #include "bridge/pjlinkclient.h"
@@ -24,6 +25,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
@@ -50,6 +52,8 @@ struct Settings
     int pollers = 8;     // PJLink clients polling every second beside the panel
     int waits = 50;      // one client's single requests beside 31 busy ones
     bool log = false;    // print the bridge's log at the end
+    int scrapes = 200;   // GET /metrics
+    seconds polled{65};  // the poll alone on the line: a slow round among the fast ones
 };
 
 constexpr int kBaud = 19200;
@@ -97,6 +101,34 @@ std::vector<double> msSinceEpoch(const std::vector<TimePoint> &times)
     for (const TimePoint t : times)
         ms.push_back(toMs(t.time_since_epoch()));
     return ms;
+}
+
+// The bytes a line the simulator reported stands for: each escape ("\\r", "\\x06") is one.
+int lineBytes(QStringView escaped)
+{
+    int bytes = 0;
+    for (qsizetype i = 0; i < escaped.size(); ++i, ++bytes) {
+        if (escaped[i] == u'\\')
+            i += i + 1 < escaped.size() && escaped[i + 1] == u'x' ? 3 : 1;
+    }
+    return bytes;
+}
+
+// One HTTP request ("GET /metrics") on a connection of its own: the whole answer, empty if
+// none came.
+QByteArray httpAsk(quint16 port, const QByteArray &request, const QByteArray &fields = {})
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write(request + " HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n" + fields + "\r\n");
+    QByteArray answer;
+    waitFor(
+        [&] {
+            answer += socket.readAll();
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        5s);
+    return answer + socket.readAll();
 }
 
 // What came back to a set of clients.
@@ -155,10 +187,14 @@ public:
     void measureFairness();
     void measureRawRhythm();
     void measureHostileClients();
+    void measureMonitoring();
+    void measureControl();
     Report report;
     QString bridgeLog() const { return m_bridge.log(); }
 
 private:
+    bool startBridge(const QStringList &options, int listeners);
+    void powerOn(const QList<int> &addresses);
     std::vector<double> direct(const QByteArray &frame);
     void simFrame(const QString &line);
     Hold holdArrow();
@@ -173,6 +209,8 @@ private:
     QString m_link;
     BridgeProcess m_bridge;
     quint64 m_frames = 0;     // frames the simulator reported
+    quint64 m_bytes = 0;      // bytes of those frames and of the replies
+    double m_rawAlone = 0;    // the median gap of the panel's repeat alone
     Hold *m_hold = nullptr;   // the hold under way, if any
     double m_directQuery = 0; // median of a query's serial transaction
     double m_directAction = 0;
@@ -195,29 +233,44 @@ QString Bench::begin()
     report.add(QStringLiteral("Serial transaction without the bridge, A001C0D"), action, {}, true,
                {});
 
-    QStringList arguments{QStringLiteral("--port"),    m_link,
-                          QStringLiteral("--speed"),   QString::number(kBaud),
-                          QStringLiteral("--no-auth"), QStringLiteral("--raw"),
-                          QStringLiteral("0")};
+    if (!startBridge({QStringLiteral("--speed"), QString::number(kBaud), QStringLiteral("--http"),
+                      QStringLiteral("0"), QStringLiteral("--poll"), QStringLiteral("0")},
+                     6))
+        return QStringLiteral("tarn-bridge did not start:\n") + m_bridge.log();
+    powerOn({2, 4});
+    return {};
+}
+
+// tarn-bridge on the simulator's line without authentication, with a listener for each
+// projector and the raw port, and these options; true once its `listeners` are up.
+bool Bench::startBridge(const QStringList &options, int listeners)
+{
+    QStringList arguments{QStringLiteral("--port"), m_link, QStringLiteral("--no-auth"),
+                          QStringLiteral("--raw"), QStringLiteral("0")};
     for (int address = 1; address <= 4; ++address)
         arguments << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:0=%1").arg(address);
-    if (!m_bridge.start(arguments, 5))
-        return QStringLiteral("tarn-bridge did not start:\n") + m_bridge.log();
-    for (int address : {2, 4}) {
+    return m_bridge.start(arguments + options, listeners);
+}
+
+void Bench::powerOn(const QList<int> &addresses)
+{
+    for (int address : addresses) {
         Poller power(listener(address), {"POWR 1"});
         waitFor([&] { return !power.answers.isEmpty(); }, 5s);
         power.stop();
     }
-    return {};
 }
 
 // A line the simulator reported: a frame counts, and during a hold the arrow's frames are
 // timed and projector 2's counted.
 void Bench::simFrame(const QString &line)
 {
+    if (line.startsWith(u"> "))
+        m_bytes += lineBytes(QStringView(line).sliced(2));
     if (!line.startsWith(u"< "))
         return;
     ++m_frames;
+    m_bytes += lineBytes(QStringView(line).sliced(2));
     if (m_hold == nullptr)
         return;
     if (line.startsWith(u"< A001C3B"))
@@ -466,6 +519,8 @@ void Bench::measureRawRhythm()
         const Summary atLine = summarize(gaps(hold.atLine));
         const bool ok = std::abs(answers.median - 5.0) <= 0.05 && hold.warnings.isEmpty() &&
                         hold.atLine.size() == hold.sent.size();
+        if (pollers == 0)
+            m_rawAlone = answers.median;
         double slowest = 0; // a PJLink round trip, the raw client's turn included
         for (const auto &p : busy)
             for (const double trip : p->roundTrips)
@@ -548,6 +603,103 @@ void Bench::measureHostileClients()
                    .arg(m_bridge.peakKb()));
 }
 
+// Scrapes of /metrics, served from the record with no serial traffic (the poll is off
+// here). Then a gateway that polls every 5 s, every projector on, alone on the line: the
+// poll's share of the line's time at 19200 baud (its bytes × 10 bits over the wall time);
+// and the panel's 5 ms repeat beside it, against the same repeat without the poll.
+void Bench::measureMonitoring()
+{
+    const quint16 http = m_bridge.port(QStringLiteral("HTTP"));
+    std::vector<double> scrapes;
+    const quint64 framesBefore = m_frames;
+    qsizetype size = 0;
+    for (int i = 0; i < m_settings.scrapes; ++i) {
+        const TimePoint start = Clock::now();
+        const QByteArray answer = httpAsk(http, "GET /metrics");
+        if (!answer.startsWith("HTTP/1.1 200"))
+            break;
+        scrapes.push_back(toMs(Clock::now() - start));
+        size = answer.size();
+    }
+    const quint64 added = m_frames - framesBefore;
+    report.add(
+        QStringLiteral("Monitoring: GET /metrics, 4 projectors, a connection each"),
+        summarize(scrapes), QStringLiteral("no serial traffic"),
+        added == 0 && scrapes.size() == std::size_t(m_settings.scrapes),
+        QStringLiteral("%1 bytes an answer; %2 frames on the line meanwhile").arg(size).arg(added));
+
+    if (!m_sim.start({QStringLiteral("--warmup"), QStringLiteral("0")}))
+        return;
+    if (!startBridge({QStringLiteral("--poll"), QStringLiteral("5")}, 5))
+        return;
+    powerOn({1, 2, 3, 4});
+    runFor(1s);
+    const quint64 bytesBefore = m_bytes;
+    const TimePoint start = Clock::now();
+    runFor(m_settings.polled);
+    const double share =
+        100.0 * double(m_bytes - bytesBefore) * 10 / kBaud / (toMs(Clock::now() - start) / 1000);
+    report.rows << QStringList{
+        QStringLiteral("Monitoring: the poll every 5 s, 4 projectors on, its share of the line"),
+        {},
+        formatted(share, 2) + QStringLiteral(" %"),
+        {},
+        {},
+        {},
+        QStringLiteral("≤ 2 % at %1 baud").arg(kBaud),
+        verdict(share <= 2.0),
+        QStringLiteral("%1 bytes on the line in %2 s")
+            .arg(m_bytes - bytesBefore)
+            .arg(m_settings.polled.count())};
+    const Hold hold = holdArrow();
+    const Summary answers = summarize(gaps(hold.answered));
+    const double change = 100.0 * (answers.median - m_rawAlone) / m_rawAlone;
+    report.add(QStringLiteral("Raw port: a panel's 5 ms repeat, its answers, the poll on"), answers,
+               QStringLiteral("median within 1 % of the repeat without the poll"),
+               std::abs(change) <= 1.0 && hold.warnings.isEmpty(),
+               QStringLiteral("held %1 s; without the poll: median %2 (%3 %)")
+                   .arg(m_settings.hold.count())
+                   .arg(ms(m_rawAlone, 3), formatted(change, 2)));
+}
+
+// Control over HTTP, each request on a connection of its own as a scheduler's curl makes
+// it, to projector 1, on (from the monitoring rows), without the poll: what a request adds
+// to its serial transactions. Freeze is sent unchecked; the no-show after a status read
+// (CR0), since each action makes the last one stale.
+void Bench::measureControl()
+{
+    QTemporaryDir dir;
+    QFile token(dir.filePath(QStringLiteral("token")));
+    const QByteArray secret = QByteArray(32, 'b');
+    if (!token.open(QIODevice::WriteOnly) || !token.write(secret) || !token.flush() ||
+        !token.setPermissions(QFile::ReadOwner) ||
+        !startBridge({QStringLiteral("--http"), QStringLiteral("0"),
+                      QStringLiteral("--http-token-file"), token.fileName(),
+                      QStringLiteral("--poll"), QStringLiteral("0")},
+                     6))
+        return;
+    const quint16 http = m_bridge.port(QStringLiteral("HTTP"));
+    const QByteArray fields = "Authorization: Bearer " + secret + "\r\n";
+    const std::array rows = {std::tuple{"freeze-on", "freeze-off", m_directAction, "an action"},
+                             std::tuple{"no-show-on", "no-show-off", m_directAction + m_directQuery,
+                                        "an action after its status read"}};
+    for (const auto &[on, off, serial, what] : rows) {
+        std::vector<double> added;
+        for (int i = 0; i < m_settings.samples; ++i) {
+            const TimePoint start = Clock::now();
+            const QByteArray name = i % 2 ? off : on;
+            if (!httpAsk(http, "POST /api/v1/projectors/1/commands/" + name, fields)
+                     .startsWith("HTTP/1.1 200"))
+                break;
+            added.push_back(toMs(Clock::now() - start) - serial);
+            runFor(10ms);
+        }
+        report.add(QStringLiteral("Added by the bridge, HTTP: %1 (%2 / %3)").arg(what, on, off),
+                   summarize(added), {}, added.size() == std::size_t(m_settings.samples),
+                   QStringLiteral("beyond its serial transactions; a connection each"));
+    }
+}
+
 Settings parseSettings(const QCoreApplication &app)
 {
     QCommandLineParser parser;
@@ -567,6 +719,8 @@ Settings parseSettings(const QCoreApplication &app)
         settings.waits = 200;
         settings.hold = 30s;
         settings.hostile = 40s;
+        settings.scrapes = 1000;
+        settings.polled = 300s;
     }
     return settings;
 }
@@ -588,6 +742,8 @@ int main(int argc, char *argv[])
     bench.measureFairness();
     bench.measureRawRhythm();
     bench.measureHostileClients();
+    bench.measureMonitoring();
+    bench.measureControl();
     if (settings.log)
         std::fputs(qPrintable(bench.bridgeLog()), stderr);
 

@@ -1,9 +1,13 @@
 // tarn-bridge between the projector simulator on a pseudo-terminal and PJLink clients
-// written from PJLink's published protocol, in real time.
+// written from PJLink's published protocol, and monitoring over HTTP, in real time.
+#include "parsemetrics.h"
 #include "realtime.h"
+#include "sendprocess.h"
 #include "simprocess.h"
 
 #include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
@@ -55,10 +59,16 @@ private slots:
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
         connect(&m_bridge, &QProcess::readyReadStandardError, this,
                 [this] { m_log += m_bridge.readAllStandardError(); });
-        m_bridge.start(qEnvironmentVariable("TARN_BIN") + "/tarn-bridge",
-                       {"--port", m_sim.address(), "--listen", "127.0.0.1:0=1", "--listen",
-                        "127.0.0.1:0=2", "--raw", "0", "--password-file", file.fileName(), "--name",
-                        "1=" + QString(64, 'N'), "--input-names", "PC,Vid\u00e9o,HDMI,LAN"});
+        QStringList arguments =
+            QString(
+                "--raw 0 --http 0 --poll 1 --line-name hall --input-names PC,Vid\u00e9o,HDMI,LAN")
+                .split(' ');
+        arguments << "--port" << m_sim.address() << "--password-file" << file.fileName() << "--name"
+                  << "1=" + QString(64, 'N') << "--http-token-file"
+                  << file.fileName(); // the password, as the token too
+        for (const char *who : {"1", "2", "3", "4"})
+            arguments << "--listen" << QStringLiteral("127.0.0.1:0=%1").arg(who);
+        m_bridge.start(qEnvironmentVariable("TARN_BIN") + "/tarn-bridge", arguments);
         QVERIFY(waitFor([&] { return m_log.contains("line up"); }, 10s));
     }
 
@@ -107,18 +117,80 @@ private slots:
         QCOMPARE(QString(send.readAllStandardOutput()).count("STATUS Input mode 1"), 10);
     }
 
+    // Monitoring, read by Prometheus's own parser: every projector's power, errors, lamp
+    // hours and temperatures within a few poll periods (1 s here); a projector powered on
+    // through PJLink seen warming, then on, in the API; requests past a bound refused.
+    void monitoringShowsEveryProjectorAndFollowsAPowerOn()
+    {
+        QMap<QString, double> samples;
+        QString problem;
+        const auto sample = [&](const QString &name) {
+            return samples.value(name, -1);
+        };
+        QVERIFY(waitFor(
+            [&] {
+                samples = parsedMetrics(get("/metrics").second, problem);
+                return sample("pjlink_lamp_hours{lamp=\"1\",line=\"hall\",projector=\"4\"}") >= 0;
+            },
+            10s));
+        for (int n = 1; n <= 4; ++n) {
+            const QString labels = QStringLiteral("line=\"hall\",projector=\"%1\"").arg(n);
+            QCOMPARE(sample("pjlink_power_status{" + labels + '}'), n == 1 ? 1 : 0);
+            QCOMPARE(sample("pjlink_error_status{component=\"temperature\"," + labels + '}'), 2);
+            // The simulator gives each projector its own count.
+            QCOMPARE(sample("pjlink_lamp_hours{lamp=\"1\"," + labels + '}'), 1200 + 345 * (n - 1));
+            QVERIFY(sample("tarn_temperature_celsius{" + labels + ",sensor=\"1\"}") > 0);
+        }
+        Client client;
+        client.open(port("PJLink, projector 2"), m_password);
+        QCOMPARE(client.ask("%1POWR 1"), "%1POWR=OK");
+        for (const char *power : {"warming", "on"}) {
+            QVERIFY2(waitFor([&] { return state("2")["power"] == power; }, 3s), power);
+        }
+        const QByteArray head = "GET / HTTP/1.1\r\nHost: gw\r\nConnection: close\r\n";
+        QCOMPARE(exchange(head + "X: " + QByteArray(8192, 'x') + "\r\n\r\n").first, 431);
+        QCOMPARE(exchange(head + "Content-Length: 4097\r\n\r\n").first, 413);
+    }
+
+    // HTTP control needs the token; power on goes out, warming to on; a query answers as
+    // tarn-send does. Cooling, power on gets ERR3 (PJLink) and 409, and goes out no more.
+    void httpControlNeedsTheTokenAndNoPowerOnGoesOutWhileCooling()
+    {
+        const auto powerOns = [&] {
+            return m_sim.lines().filter("A003C00").size();
+        };
+        QCOMPARE(control("power-on", "").first, 401);
+        QCOMPARE(control("power-on", "Bearer wrong-token-0123").first, 401);
+        QCOMPARE(powerOns(), 0);
+        QCOMPARE(control("power-on").first, 200);
+        QCOMPARE(powerOns(), 1);
+        QVERIFY(waitFor([&] { return state("3")["power"] == "warming"; }, 3s));
+        QVERIFY(waitFor([&] { return state("3")["power"] == "on"; }, 3s));
+        const QString raw = "tcp://127.0.0.1:" + QString::number(port("raw"));
+        QCOMPARE(control("status").second,
+                 send({"--port", raw, "--address", "3", "--json", "status"}).out.toUtf8());
+        QCOMPARE(control("power-off").first, 200);
+        QVERIFY(waitFor([&] { return state("3")["power"] == "cooling"; }, 3s));
+        Client client;
+        client.open(port("PJLink, projector 3"), m_password);
+        QCOMPARE(client.ask("%1POWR 1"), "%1POWR=ERR3");
+        QCOMPARE(control("power-on").first, 409);
+        QCOMPARE(powerOns(), 1);
+    }
+
     // A wrong password puts nothing on the line. One client sends a megabyte without a
     // carriage return, one never reads its answers: each is cut off, and the others are
     // answered still. (The caps are checked on the virtual clock, and 500 connections
     // at once in the soak.)
     void badClientsAreRefusedOrCutOffAndTheOthersAnswered()
     {
-        const qsizetype frames = m_sim.lines().filter(QRegularExpression("^< ")).size();
+        const QRegularExpression notPolled("^< (?!A00\\dCR)"); // the poll's questions aside
+        const qsizetype frames = m_sim.lines().filter(notPolled).size();
         Client wrong, client, deaf;
         wrong.open(port("PJLink"), "wrong");
         QCOMPARE(wrong.ask("%1POWR 0"), "PJLINK ERRA");
         QTest::qWait(200); // anything sent would be logged by now
-        QCOMPARE(m_sim.lines().filter(QRegularExpression("^< ")).size(), frames);
+        QCOMPARE(m_sim.lines().filter(notPolled).size(), frames);
         QVERIFY(m_log.contains("failed to authenticate") && !m_log.contains(m_password));
         client.open(port("PJLink"), m_password);
         deaf.socket.setReadBufferSize(4096);
@@ -172,8 +244,8 @@ private slots:
         on.open(port("PJLink, projector 1"), m_password);
         standby.open(port("PJLink, projector 2"), m_password);
         standby.ask("%1CLSS ?"); // its digest given
-        // Power on goes after a status read, which may time out or meet a silenced address.
-        for (int i = 0; i < 60 && on.ask("%1POWR 1") != "%1POWR=OK"; ++i)
+        // Power on goes after a status read, which may meet a late reply too: until it is done.
+        for (int i = 0; i < 40 && on.ask("%1POWR 1") != "%1POWR=OK"; ++i)
             runFor(250ms);
         // Until each client has had its answer and ERR4 (a silenced projector answers ERR4
         // for 5 s): nothing else may come.
@@ -195,8 +267,36 @@ private:
         const QString pattern = QStringLiteral("127.0.0.1:(\\d+) \\(%1").arg(what);
         return QRegularExpression(pattern).match(m_log).captured(1).toUShort();
     }
+    // One HTTP request on a connection of its own that it closes: the status and the body.
+    std::pair<int, QByteArray> exchange(const QByteArray &request)
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port("HTTP"));
+        socket.write(request);
+        QByteArray answer;
+        waitFor(
+            [&] { return (answer += socket.readAll(), socket.state() == socket.UnconnectedState); },
+            5s);
+        answer += socket.readAll();
+        return {answer.mid(9, 3).toInt(), answer.mid(answer.indexOf("\r\n\r\n") + 4)};
+    }
+    std::pair<int, QByteArray>
+    control(const QByteArray &name, const QByteArray &authorization = "Bearer s3cret pw and token")
+    {
+        return exchange("POST /api/v1/projectors/3/commands/" + name +
+                        " HTTP/1.1\r\nHost: gw\r\nConnection: close\r\nAuthorization: " +
+                        authorization + "\r\n\r\n");
+    }
+    QJsonObject state(const QByteArray &who)
+    {
+        return QJsonDocument::fromJson(get("/api/v1/projectors/" + who).second).object();
+    }
+    std::pair<int, QByteArray> get(const QByteArray &path)
+    {
+        return exchange("GET " + path + " HTTP/1.1\r\nHost: gw\r\nConnection: close\r\n\r\n");
+    }
 
-    const QByteArray m_password = "s3cret pw";
+    const QByteArray m_password = "s3cret pw and token";
     SimProcess m_sim{{"--warmup", "1500", "--hour-ms", "3600000", "--temperature-error"}};
     QTemporaryDir m_dir;
     QProcess m_bridge;

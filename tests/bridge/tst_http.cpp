@@ -220,23 +220,6 @@ private slots:
         QCOMPARE(rig.log.filter("refusing").size(), 2);
     }
 
-    void anEndpointIsReadAsAddressAndPort()
-    {
-        const QList<std::tuple<QString, QString, int>> rows = {
-            // no address: refused
-            {"9100", "127.0.0.1", 9100}, {"0.0.0.0:80", "0.0.0.0", 80},
-            {"[::1]:8080", "::1", 8080}, {"127.0.0.2:0", "127.0.0.2", 0},
-            {"::1:80", "", 0},           {"[127.0.0.1]:80", "", 0},
-            {"localhost:80", "", 0},     {"65536", "", 0},
-            {"127.0.0.1:", "", 0},       {"+80", "", 0},
-        };
-        for (const auto &[text, address, port] : rows) {
-            const auto endpoint = readEndpoint(text);
-            QCOMPARE(endpoint ? endpoint->address.toString() : QString(), address);
-            QCOMPARE(endpoint ? int(endpoint->port) : 0, port);
-        }
-    }
-
     void qtsOwnClientReadsTheAnswersOnOneKeptConnection()
     {
         Rig rig;

@@ -3,6 +3,7 @@
 #include "fakeport.h"
 #include "fakestream.h"
 #include "linequeue.h"
+#include "state/linefeed.h"
 #include "virtualclock.h"
 
 #include <QTest>
@@ -325,6 +326,61 @@ private slots:
             "second attached|reading|reading");
     }
     void aSecondRawClientWaitsForTheFirstToGo() { playAndCheck(); }
+
+    // The observer hook: what each transaction showed (an exchange as "PREFIX CODE REPLY"),
+    // and the live state's counts of transactions, time-outs, reused answers and settle waits.
+    void everyCleanTransactionIsReportedAndCounted_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QByteArray>("seen");
+        QTest::addColumn<QByteArray>("counts");
+        const auto row = [](const char *name, QByteArray script, QByteArray seen, QByteArray n) {
+            QTest::newRow(name) << script << seen << n;
+        };
+        row("a query and an action", "ask 1 A001 CR3 C0E|01234\r|\x06",
+            "A001 CR3 01234|A001 C0E \x06", "1 0 0 0");
+        row("a broadcast once quiet", "ask 1 AFFF C0E C0C|~1000", "AFFF C0E |AFFF C0C ", "1 0 0 0");
+        row("a reused answer", "ask 1 A001 CR0|00\r|ask 2 A001 CR0", "A001 CR0 00|reused",
+            "1 0 1 0");
+        row("a time-out, its silence and settling",
+            "ask 1 A001 CR0|~499|ask 2 A002 CR0|~1|~200|ask 3 A002 CR1|~300|00\r|1\r|~5000",
+            "timeout A001|silenced A001 1|settling|A002 CR0 00|A002 CR1 1|silenced A001 0",
+            "3 1 0 1");
+        row("raw frames", "raw A002CR0\r|00\r|raw C0E\r|\x06|raw AFFFC0E\r|~100",
+            "A002 CR0 00| C0E \x06|AFFF C0E ", "3 0 0 0");
+        row("not a raw reply with more after its end", "raw A002CR0\r|00\r0", "", "1 0 0 0");
+        row("not a raw frame that is no frame", "raw A002CR\r|00\r", "", "1 0 0 0");
+        row("not a raw reply on an unsettled line", "ask 1 A001 CR0|~500|raw A002CR0\r|00\r",
+            "timeout A001|silenced A001 1", "2 1 0 0");
+        row("not a raw reply before its frame was out", "jam|raw A002CR0\r|00\r|unjam|~1|00\r", "",
+            "1 0 0 0");
+    }
+    void everyCleanTransactionIsReportedAndCounted()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QByteArray, seen);
+        QFETCH(QByteArray, counts);
+        Rig rig;
+        QByteArrayList raised;
+        LineQueue *line = &rig.line;
+        QObject::connect(line, &LineQueue::exchanged,
+                         [&](auto p, auto c, auto r) { raised << p + ' ' + c + ' ' + r; });
+        QObject::connect(line, &LineQueue::timedOut, [&](auto p) { raised << "timeout " + p; });
+        QObject::connect(line, &LineQueue::silenceChanged, [&](auto p, bool on) {
+            raised << "silenced " + p + ' ' + QByteArray::number(on);
+        });
+        QObject::connect(line, &LineQueue::answerReused, [&] { raised << "reused"; });
+        QObject::connect(line, &LineQueue::settleWaited, [&] { raised << "settling"; });
+        LiveState state({});
+        feedLiveState(rig.line, state, [] { return Moment{}; });
+        rig.play(script);
+        QCOMPARE(raised.join('|'), seen);
+        const LineCounters &n = state.counters();
+        QCOMPARE(QString::asprintf("%llu %llu %llu %llu", n.transactions, n.timeouts,
+                                   n.reusedAnswers, n.settleWaits)
+                     .toLatin1(),
+                 counts);
+    }
 };
 
 QTEST_GUILESS_MAIN(LineQueueTest)

@@ -1,5 +1,7 @@
 // The live state kept from the line's transactions, and the read endpoints served from it:
 // the metrics as Prometheus's own parser reads them, the API as JSON.
+#include "parsemetrics.h"
+
 #include "http/router.h"
 #include "state/livestate.h"
 #include "state/metrics.h"
@@ -7,7 +9,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -128,18 +129,11 @@ private slots:
             state.observe(prefix, code, reply, at(2500ms));
         const MonitorInputs inputs{"hall_line", "TARN", "HV20", {}, {}}; // no clock: no ages
         const QByteArray text = renderMetrics(state, inputs, {3, 2, {{200, 5}, {404, 2}}});
-        QProcess parser;
-        parser.start(TARN_PYTHON, {TARN_PARSE_METRICS});
-        parser.write(text);
-        parser.closeWriteChannel();
-        QVERIFY(parser.waitForFinished(30000));
-        QVERIFY2(parser.exitCode() == 0, parser.readAllStandardError().constData());
-        QMap<QString, double> samples;
-        for (const QString &line : QString::fromUtf8(parser.readAllStandardOutput()).split('\n')) {
-            const qsizetype space = line.lastIndexOf(u' ');
-            QVERIFY(line.isEmpty() || line.contains(R"(line="hall_line")"));
-            samples[line.left(space)] = line.mid(space + 1).toDouble();
-        }
+        QString problem;
+        const QMap<QString, double> samples = tarn::test::parsedMetrics(text, problem);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        for (const QString &sample : samples.keys())
+            QVERIFY(sample.contains(R"(line="hall_line")"));
         const QList<std::pair<QString, double>> expected = {
             {R"(pjlink_power_status{line="hall_line",projector="1"})", 1},
             {R"(pjlink_power_status{line="hall_line",projector="2"})", 3},

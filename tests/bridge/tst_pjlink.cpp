@@ -63,8 +63,9 @@ struct Rig
     Gateway gateway;
 };
 
-// The options as "port settings listener... [raw ADDR:PORT] password|no-auth", a listener as
-// ADDR:PORT=who/prefix/name/inputs/input names/class; or why they cannot be used.
+// The options as "port settings listener... [raw ADDR:PORT] password|no-auth line NAME poll
+// SECONDS [http ADDR:PORT]", a listener as ADDR:PORT=who/prefix/name/inputs/input
+// names/class; or why they cannot be used.
 QString described(const std::variant<Options, QString> &parsed)
 {
     if (const auto *problem = std::get_if<QString>(&parsed))
@@ -81,7 +82,12 @@ QString described(const std::variant<Options, QString> &parsed)
     if (o.raw)
         parts << QStringLiteral("raw %1:%2").arg(o.raw->address.toString()).arg(o.raw->port);
     parts << (o.passwordFile ? "password " + *o.passwordFile : "no-auth");
-    return parts.join(u' ') + (o.help ? " help" : "");
+    if (o.help)
+        return parts.join(u' ') + " help";
+    parts << "line " + o.lineName << QStringLiteral("poll %1").arg(o.poll.count());
+    if (o.http)
+        parts << QStringLiteral("http %1:%2").arg(o.http->address.toString()).arg(o.http->port);
+    return parts.join(u' ');
 }
 
 } // namespace
@@ -434,18 +440,34 @@ private slots:
             QTest::newRow(arguments) << QString(arguments) << outcome;
         };
         const QString line = "/dev/x 19200,N,8,1 ", names = "/Input 1,Input 2,Input 3,Input 4/2",
-                      inputs = "/11,12,13,14" + names + " no-auth";
+                      inputs = "/11,12,13,14" + names + " no-auth line x poll 5";
         row("--no-auth --listen 4352=1", line + "0.0.0.0:4352=1/A001/TARN HV20 001" + inputs);
         row("--no-auth --listen 127.0.0.1:0=Single --name single=Hall --speed=9600",
             "/dev/x 9600,N,8,1 127.0.0.1:0=single//Hall" + inputs);
         row("--no-auth --listen [::1]:65535=ALL --inputs 51,11,59,12 --class 1 --input-names "
             "A,B,C,D",
-            line + "::1:65535=all/AFFF/TARN HV20 ALL/51,11,59,12/A,B,C,D/1 no-auth");
+            line + "::1:65535=all/AFFF/TARN HV20 ALL/51,11,59,12/A,B,C,D/1 no-auth line x poll 5");
         row("--password-file pw --listen 1=004 --raw 4001",
             line + "0.0.0.0:1=4/A004/TARN HV20 004/11,12,13,14" + names +
-                " raw 127.0.0.1:4001 password pw");
-        row("--no-auth --raw 0.0.0.0:4001", line + "raw 0.0.0.0:4001 no-auth");
+                " raw 127.0.0.1:4001 password pw line x poll 5");
+        const QString raw = line + "raw 0.0.0.0:4001 no-auth line ";
+        row("--no-auth --raw 0.0.0.0:4001", raw + "x poll 5");
+        row("--no-auth --raw 0.0.0.0:4001 --http [::]:0 --poll 0 --line-name "
+            "Hall_2-bbbbbbbbbbbbbbbbbbbbbbbbb",
+            raw + "Hall_2-bbbbbbbbbbbbbbbbbbbbbbbbb poll 0 http :::0");
+        row("--no-auth --raw 0.0.0.0:4001 --port tcp://192.0.2.1:4001 --http 9100 --poll 3600",
+            "tcp://192.0.2.1:4001 19200,N,8,1 raw 0.0.0.0:4001 no-auth line 192_0_2_1_4001 "
+            "poll 3600 http 127.0.0.1:9100");
+        row("--no-auth --raw 0.0.0.0:4001 --port /dev/serial/by-id/usb-A:B_C.D-if00-port0",
+            "/dev/serial/by-id/usb-A:B_C.D-if00-port0 19200,N,8,1 raw 0.0.0.0:4001 no-auth line "
+            "usb-A_B_C_D-if00-port0 poll 5");
         row("--help", "  no-auth help"); // nothing else is read
+        for (const char *bad : {"Hall_2-bbbbbbbbbbbbbbbbbbbbbbbbbb", "a.b"})
+            row(qPrintable("--no-auth --raw 1 --line-name " + QString(bad)),
+                "bad --line-name '" + QString(bad) + "': use 1 to 32 letters, digits, - or _");
+        for (const char *bad : {"3601", "5s"})
+            row(qPrintable("--no-auth --raw 1 --poll=" + QString(bad)),
+                "bad --poll '" + QString(bad) + "': use whole seconds from 0 (off) to 3600");
         const QString listen = "bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
                                "or all";
         for (const char *bad :
@@ -468,6 +490,7 @@ private slots:
         row("--raw 1", "refusing to serve PJLink without authentication: give --password-file "
                        "FILE, or --no-auth to serve without it");
         row("--no-auth --raw 1 extra", "unexpected argument 'extra'");
+        row("--no-auth --raw 1 --http-token-file t", "--http-token-file needs --http");
         row("--no-auth --raw 1 --port=", "--port DEVICE is required");
     }
     void theOptionsFollowTheirRulesOrSayWhichOneIsBroken()
@@ -491,6 +514,9 @@ private slots:
         QTest::newRow("not ASCII") << QByteArray("caf\xe9") << 0600 << "printable ASCII";
         QTest::newRow("every user may read it")
             << QByteArray("s3cret") << 0644 << "every user may read it";
+        QTest::newRow("token of 15") << QByteArray(15, 't') << 0600 << "at least 16";
+        QTest::newRow("token of 257") << QByteArray(257, 't') << 0600 << "at most 256";
+        QTest::newRow("token and space") << QByteArray(16, 't') + ' ' << 0600 << "a space";
     }
 
     void passwordFile()
@@ -502,7 +528,8 @@ private slots:
         QFile file(dir.filePath("pw"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) > 0 && file.flush());
         QCOMPARE(::chmod(QFile::encodeName(file.fileName()).constData(), mode), 0);
-        const auto read = readPasswordFile(file.fileName());
+        const bool token = QByteArray(QTest::currentDataTag()).startsWith("token");
+        const auto read = (token ? readTokenFile : readPasswordFile)(file.fileName());
         if (const auto *password = std::get_if<QByteArray>(&read))
             QCOMPARE(QString(*password), outcome);
         else

@@ -6,10 +6,11 @@
 #include "options.h"
 #include "passwordfile.h"
 #include "pjlinkcommands.h"
+#include "poll.h"
 
 #include "control/actiongate.h"
+#include "control/bearercheck.h"
 #include "control/commandendpoint.h"
-#include "control/tokenfile.h"
 #include "http/httplistener.h"
 #include "http/httpserver.h"
 #include "http/router.h"
@@ -62,6 +63,38 @@ bool readSecret(const std::optional<QString> &path, Reader read, std::optional<Q
     secret = std::get<QByteArray>(std::move(content));
     return true;
 }
+
+// Monitoring: the HTTP routes that read the live state, and the gateway's own poll.
+// Further routes join the router before the listener listens. HTTP requests go through
+// `requests` (the action rule over the line), the poll's questions to the line itself.
+struct Monitoring
+{
+    Monitoring(LineQueue &line, LineService &requests, const LiveState &state,
+               const Gateway &gateway, tarn::TimerFactory &timers, const Options &options)
+        : http(router, timers, &logLine), listener(http, &logLine)
+    {
+        const auto figures = [&gateway, this] {
+            return GatewayFigures{gateway.pjlinkConnections(), gateway.failedAuthentications(),
+                                  http.answers()};
+        };
+        addReadRoutes(router, state,
+                      {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
+                       &systemMoment});
+        QObject::connect(&http, &HttpServer::clientGone, &line,
+                         [&requests](const void *client) { requests.cancel(client); });
+        if (options.poll == std::chrono::seconds::zero())
+            return;
+        QList<QByteArray> prefixes;
+        for (const ProjectorRecord &record : state.records())
+            prefixes << record.profile.prefix;
+        poll = std::make_unique<Poll>(line, timers, prefixes, options.poll);
+    }
+
+    Router router;
+    HttpServer http;
+    HttpListener listener;
+    std::unique_ptr<Poll> poll; // none with --poll 0
+};
 
 // Listens where the options say; false after logging why it cannot.
 bool listen(Listeners &listeners, HttpListener &http, const Options &options)
@@ -124,8 +157,8 @@ int main(int argc, char *argv[])
     });
     QObject::connect(&line, &LineQueue::rawClientRefused, &logLine);
 
-    // The live state, kept from every transaction; the action rule reads it, monitoring
-    // serves it over HTTP. Every client's request passes the rule.
+    // The live state, kept from every transaction on the line: the action rule reads it,
+    // monitoring serves it. Every client's request passes the rule.
     LiveState state(served(options));
     feedLiveState(line, state, &systemMoment);
     ActionGate gate(line, state, &systemMoment);
@@ -138,23 +171,13 @@ int main(int argc, char *argv[])
     Gateway gateway(gate, timers, {password, options.verbose, now, {}, &freeze}, &logLine);
     Listeners listeners(gateway, &logLine);
 
-    Router router;
-    HttpServer http(router, timers, &logLine);
-    const auto figures = [&gateway, &http] {
-        return GatewayFigures{gateway.pjlinkConnections(), gateway.failedAuthentications(),
-                              http.answers()};
-    };
-    addReadRoutes(router, state,
-                  {options.lineName, kManufacturer.toByteArray(), kModel.toByteArray(), figures,
-                   &systemMoment});
+    Monitoring monitoring(line, gate, state, gateway, timers, options);
     CommandEndpoint control(gate, gateway.throttle(), {token, served(options)}, &logLine);
-    control.addTo(router);
-    QObject::connect(&http, &HttpServer::clientGone, &line,
-                     [&gate](const void *client) { gate.cancel(client); });
-    HttpListener httpListener(http, &logLine);
-
-    if (!listen(listeners, httpListener, options))
+    control.addTo(monitoring.router);
+    if (!listen(listeners, monitoring.listener, options))
         return kStartFailure;
     line.start(options.settings);
+    if (monitoring.poll)
+        monitoring.poll->start();
     return app.exec();
 }

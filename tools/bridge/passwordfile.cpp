@@ -43,4 +43,16 @@ std::variant<QByteArray, QString> readPasswordFile(const QString &path)
         path, {QStringLiteral("password file"), QStringLiteral("password"), 1, kMaxPassword});
 }
 
+std::variant<QByteArray, QString> readTokenFile(const QString &path)
+{
+    auto read = readSecretLine(
+        path, {QStringLiteral("HTTP token file"), QStringLiteral("token"), kMinToken, kMaxToken});
+    if (const auto *token = std::get_if<QByteArray>(&read);
+        token && (token->startsWith(' ') || token->endsWith(' ')))
+        return QStringLiteral("HTTP token file %1: the token starts or ends with a space, "
+                              "which an HTTP header cannot carry")
+            .arg(path);
+    return read;
+}
+
 } // namespace tarn::bridge

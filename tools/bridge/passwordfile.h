@@ -26,4 +26,11 @@ constexpr qsizetype kMaxPassword = 32;
 // The PJLink password: 1 to kMaxPassword characters.
 std::variant<QByteArray, QString> readPasswordFile(const QString &path);
 
+constexpr qsizetype kMinToken = 16;
+constexpr qsizetype kMaxToken = 256;
+
+// The HTTP control token: kMinToken to kMaxToken characters, with no space at either end,
+// which an HTTP header cannot carry.
+std::variant<QByteArray, QString> readTokenFile(const QString &path);
+
 } // namespace tarn::bridge

@@ -111,8 +111,11 @@ HttpResponse CommandEndpoint::answer(send::Exchange exchange, const LineResult &
     case Status::Silenced:
         break;
     }
-    exchange.reply = result.replies.value(0);
     exchange.ok = exchange.complete = result.status == Status::Ok;
+    // The line gives a query's reply without its carriage return; tarn-send shows it.
+    exchange.reply = result.replies.value(0);
+    if (exchange.ok && exchange.code.startsWith("CR") && !exchange.frame.startsWith("AFFF"))
+        exchange.reply += '\r';
     QJsonObject record = send::exchangeRecord(exchange);
     if (exchange.ok)
         return HttpResponse::json(200, record);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/tokenfile.h"
+#include "control/bearercheck.h"
 #include "profile.h"
 #include "record.h"
 

@@ -1,7 +1,6 @@
-#include "control/tokenfile.h"
+#include "control/bearercheck.h"
 
 #include "digest.h"
-#include "passwordfile.h"
 
 #include <QCryptographicHash>
 
@@ -14,18 +13,6 @@ QByteArray digestOf(QByteArrayView bytes)
 }
 
 } // namespace
-
-std::variant<QByteArray, QString> readTokenFile(const QString &path)
-{
-    auto read = readSecretLine(
-        path, {QStringLiteral("HTTP token file"), QStringLiteral("token"), kMinToken, kMaxToken});
-    if (const auto *token = std::get_if<QByteArray>(&read);
-        token && (token->startsWith(' ') || token->endsWith(' ')))
-        return QStringLiteral("HTTP token file %1: the token starts or ends with a space, "
-                              "which an HTTP header cannot carry")
-            .arg(path);
-    return read;
-}
 
 BearerCheck::BearerCheck(QByteArrayView token) : m_digest(digestOf(token)) {}
 
