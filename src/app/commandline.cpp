@@ -4,6 +4,7 @@
 #include "serial/speeds.h"
 #include "traffic/addressing.h"
 
+#include <QSet>
 #include <algorithm>
 
 namespace tarn {
@@ -73,6 +74,26 @@ QString readAddress(QStringView text, QByteArray &prefix)
         return QStringLiteral("bad address '%1': use single, all or 1 to 4").arg(text);
     prefix = address->prefix.toByteArray();
     return {};
+}
+
+std::variant<QStringList, QString> parseInputNames(const QString &text)
+{
+    QStringList names = text.split(u',');
+    for (QString &name : names)
+        name = name.trimmed();
+    const bool printable = std::ranges::all_of(names, [](const QString &name) {
+        return !name.isEmpty() && name.size() <= kMaxInputName &&
+               name.toUtf8().size() <= kMaxInputNameBytes &&
+               std::ranges::none_of(name,
+                                    [](QChar c) { return c.category() == QChar::Other_Control; });
+    });
+    if (names.size() != 4 || !printable || QSet<QString>(names.begin(), names.end()).size() != 4)
+        return QStringLiteral("--input-names takes four different names, separated by commas, "
+                              "each of 1 to %1 characters and at most %2 bytes in UTF-8 (\"%3\")")
+            .arg(kMaxInputName)
+            .arg(kMaxInputNameBytes)
+            .arg(text.left(4 * kMaxInputName + 3));
+    return names;
 }
 
 } // namespace tarn

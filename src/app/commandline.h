@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <variant>
 
 namespace tarn {
 
@@ -29,5 +30,15 @@ std::optional<qint64> wholeNumber(QStringView text, qint64 low, qint64 high);
 QString readSpeed(QStringView text, QString &settings);
 //  an address word (addressForWord()), stored as its prefix ("", "AFFF", "A001" to "A004").
 QString readAddress(QStringView text, QByteArray &prefix);
+
+// --input-names, the names of the projector's inputs 1 to 4 as MQTT and PJLink's INNM give
+// them: four different names separated by commas, surrounding spaces dropped, each of 1 to
+// kMaxInputName characters without control characters and of at most kMaxInputNameBytes in
+// UTF-8 (PJLink's limit for an input terminal name). Or the reason not.
+std::variant<QStringList, QString> parseInputNames(const QString &text);
+
+constexpr qsizetype kMaxInputName = 32;
+constexpr qsizetype kMaxInputNameBytes = 64;
+inline const QString kDefaultInputNames = QStringLiteral("Input 1,Input 2,Input 3,Input 4");
 
 } // namespace tarn

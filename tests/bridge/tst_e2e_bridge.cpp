@@ -59,7 +59,10 @@ private slots:
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
         connect(&m_bridge, &QProcess::readyReadStandardError, this,
                 [this] { m_log += m_bridge.readAllStandardError(); });
-        QStringList arguments = QString("--raw 0 --http 0 --poll 1 --line-name hall").split(' ');
+        QStringList arguments =
+            QString(
+                "--raw 0 --http 0 --poll 1 --line-name hall --input-names PC,Vid\u00e9o,HDMI,LAN")
+                .split(' ');
         arguments << "--port" << m_sim.address() << "--password-file" << file.fileName() << "--name"
                   << "1=" + QString(64, 'N') << "--http-token-file"
                   << file.fileName(); // the password, as the token too
@@ -200,6 +203,29 @@ private slots:
         QVERIFY(
             waitFor([&] { return m_log.contains("cut off: it leaves its answers unread"); }, 20s));
         QVERIFY(QRegularExpression("^%1POWR=[0-3]$").match(client.ask("%1POWR ?")).hasMatch());
+    }
+
+    // A class 2 client: PJLink 2.00's requests and answers to projector 1, which is on.
+    void aClass2ClientFreezesStepsTheVolumeAndReadsWhatTheLineCanTell()
+    {
+        Client client;
+        client.open(port("PJLink, projector 1"), m_password);
+        const qsizetype mark = m_sim.lines().size();
+        QCOMPARE(client.ask("%2FREZ ?"), "%2FREZ=ERR3"); // nothing sent yet
+        client.socket.write("%2FREZ 1\r%2FREZ ?\r");     // FREZ ? in its turn, after FREZ 1
+        QCOMPARE(client.line(), "%2FREZ=OK");
+        QCOMPARE(client.line(), "%2FREZ=1");
+        for (const QByteArray row :
+             {"%1CLSS ?=2", "%2FREZ 0=OK", "%2FREZ ?=0", "%2SVOL 1=OK", "%2INNM ?12=Vid\xc3\xa9o",
+              "%2SNUM ?=", "%2SVER ?=", "%2FILT ?=ERR1", "%2RLMP ?=", "%2RFIL ?=", "%2IRES ?=*",
+              "%2RRES ?=", "%2MVOL 1=ERR1", "%2POWR ?=ERR1", "%1POWR 0=OK", "%2FREZ ?=ERR3",
+              "%2FREZ 1=ERR3"}) {
+            QCOMPARE(client.ask(row.left(row.indexOf('='))),
+                     row.left(6) + row.mid(row.indexOf('=')));
+        }
+        QTest::qWait(200); // anything sent would be logged by now
+        const QStringList sent = m_sim.lines().mid(mark).filter(QRegularExpression("^< A001C\\d"));
+        QCOMPARE(sent.join(' ').remove("< A001").remove("\\r"), "C43 C44 C09 C01");
     }
 
     // Replies come late now and then, past the time-out: two clients ask, side by side, two

@@ -4,10 +4,12 @@
 #include "fakestream.h"
 #include "virtualclock.h"
 
+#include "freezememory.h"
 #include "gateway.h"
 #include "line.h"
 #include "options.h"
 #include "passwordfile.h"
+#include "pjlinkcommands.h"
 #include "session.h"
 
 #include <QRegularExpression>
@@ -38,11 +40,13 @@ struct Rig
         : gateway(line, clock, {password, false, [this] { return clock.now(); }, exampleRandom},
                   [this](const QString &line) { log << line; })
     {}
-    FakeStream *connect(const QByteArray &prefix = "A001", const QString &address = "192.0.2.7")
+    FakeStream *connect(const QByteArray &prefix = "A001", const QString &address = "192.0.2.7",
+                        int pjlinkClass = 2)
     {
         auto stream = std::make_unique<FakeStream>(address + ":40000");
         FakeStream *client = stream.get();
-        gateway.accept(std::move(stream), {"1", prefix, "Hall left", {"11", "12", "31", "32"}},
+        gateway.accept(std::move(stream),
+                       {"1", prefix, "Hall left", {"11", "12", "31", "32"}, {}, pjlinkClass},
                        address);
         return client;
     }
@@ -53,8 +57,8 @@ struct Rig
 };
 
 // The options as "port settings listener... [raw ADDR:PORT] password|no-auth line NAME poll
-// SECONDS [http ADDR:PORT]", a listener as ADDR:PORT=who/prefix/name/inputs; or why they
-// cannot be used.
+// SECONDS [http ADDR:PORT]", a listener as ADDR:PORT=who/prefix/name/inputs/class; or why
+// they cannot be used.
 QString described(const std::variant<Options, QString> &parsed)
 {
     if (const auto *problem = std::get_if<QString>(&parsed))
@@ -62,11 +66,12 @@ QString described(const std::variant<Options, QString> &parsed)
     const Options &o = std::get<Options>(parsed);
     QStringList parts{o.port, o.settings};
     for (const Listener &l : o.listeners)
-        parts << QStringLiteral("%1:%2=%3/%4/%5/%6")
+        parts << QStringLiteral("%1:%2=%3/%4/%5/%6/%7")
                      .arg(l.endpoint.address.toString())
                      .arg(l.endpoint.port)
                      .arg(l.profile.who, l.profile.prefix, l.profile.name,
-                          l.profile.inputs.join(','));
+                          l.profile.inputs.join(','))
+                     .arg(l.profile.pjlinkClass);
     if (o.raw)
         parts << QStringLiteral("raw %1:%2").arg(o.raw->address.toString()).arg(o.raw->port);
     parts << (o.passwordFile ? "password " + *o.passwordFile : "no-auth");
@@ -129,7 +134,13 @@ private slots:
         row("other information", "%1INFO ?", {"TSX4L20"}, {"CR9"}, "%1INFO=TSX4L20");
         row("a query with a parameter", "%1NAME X", {}, {}, "%1NAME=ERR2");
         row("undefined", "%1FREZ ?", {}, {}, "%1FREZ=ERR1");
-        row("class 2", "%2POWR ?", {}, {}, "%2POWR=ERR1");
+        // PJLink 2.00's command table: INPT and INST in both classes, POWR in class 1 only.
+        row("class 2 power", "%2POWR ?", {}, {}, "%2POWR=ERR1");
+        row("class 2 input", "%2INPT 31", {kAck}, {"C07"}, "%2INPT=OK");
+        row("unfreeze, unacknowledged", "%2FREZ 0", {"?"}, {"C44"}, "%2FREZ=ERR4");
+        row("volume down", "%2SVOL 0", {kAck}, {"C0A"}, "%2SVOL=OK");
+        row("input name: no question", "%2INNM 12", {}, {}, "%2INNM=ERR2");
+        row("broadcast freeze query", "%2FREZ ?", {}, {}, "%2FREZ=ERR3", "AFFF");
         row("broadcast power off", "%1POWR 0", {}, {"C01"}, "%1POWR=OK", "AFFF");
         row("broadcast query", "%1POWR ?", {}, {}, "%1POWR=ERR3", "AFFF");
         row("broadcast input list", "%1INST ?", {}, {}, "%1INST=11 12 31 32", "AFFF");
@@ -184,6 +195,45 @@ private slots:
         }
     }
 
+    // Frames and replies as the line reports them, and what FREZ ? then knows of the projector
+    // with no address, 001 and 002: 1, 0 or unknown (?). Status "00" is on, "40" warming.
+    void theFreezeStateIsWhatWasLastSentUntilThePowerChanges_data()
+    {
+        QTest::addColumn<QByteArrayList>("exchanges");
+        QTest::addColumn<QByteArray>("known");
+        const auto row = [](const char *name, QByteArrayList exchanges, QByteArray known) {
+            QTest::newRow(name) << exchanges << known;
+        };
+        row("unacknowledged", {"A001 C43 ?"}, "???");
+        row("to every projector, then one", {"AFFF C43 ", "A002 C44 \x06"}, "?10");
+        row("to no address", {"AFFF C43 ", " C44 \x06"}, "0??");
+        row("still on", {"A001 CR0 00", "A001 C43 \x06", "A001 CR0 00"}, "?1?");
+        row("warming, then on", {"A001 CR0 40", "A001 C43 \x06", "A001 CR0 00"}, "???");
+    }
+
+    void theFreezeStateIsWhatWasLastSentUntilThePowerChanges()
+    {
+        QFETCH(QByteArrayList, exchanges);
+        QFETCH(QByteArray, known);
+        FreezeMemory memory;
+        for (const QByteArray &exchange : exchanges) {
+            const QByteArrayList part = exchange.split(' ');
+            memory.observe(part[0], part[1], part[2]);
+        }
+        QByteArray seen;
+        for (const char *prefix : {"", "A001", "A002"})
+            seen += freezeAnswer(memory.frozen(prefix)).replace("ERR3", "?");
+        QCOMPARE(seen, known);
+    }
+
+    void aClass1ListenerAnswersClass1Alone()
+    {
+        Rig rig;
+        FakeStream *client = rig.connect("A001", "192.0.2.7", 1);
+        client->send("%1CLSS ?\r%2INPT ?\r");
+        QCOMPARE(client->take(), "PJLINK 0\r%1CLSS=1\r%2INPT=ERR1\r");
+    }
+
     void eachLineIsAnsweredOrRefused_data()
     {
         QTest::addColumn<bool>("authenticated");
@@ -204,7 +254,7 @@ private slots:
         row("no digest", true, {ok}, erra);
         row("wrong later", true, {kExampleDigest + ok + wrong + ok}, "%1POWR=OK\r" + erra);
         row("a control character first", true, {"\x1b[A"}, erra);
-        const QByteArray clss = "%1CLSS=1\r";
+        const QByteArray clss = "%1CLSS=2\r";
         row("CR LF", false, {"%1CLSS ?\r\n%1CLSS ?\r\n"}, clss + clss);
         row("LF in the next piece", false, {"%1CL", "SS ?\r", "\n%1CLSS ?\r"}, clss + clss);
         row("empty lines", false, {"\r\r\n%1CLSS ?\r"}, clss);
@@ -373,14 +423,14 @@ private slots:
         const auto row = [](const char *arguments, const QString &outcome) {
             QTest::newRow(arguments) << QString(arguments) << outcome;
         };
-        const QString line = "/dev/x 19200,N,8,1 ", inputs = "/11,12,13,14 no-auth line x poll 5";
+        const QString line = "/dev/x 19200,N,8,1 ", inputs = "/11,12,13,14/2 no-auth line x poll 5";
         row("--no-auth --listen 4352=1", line + "0.0.0.0:4352=1/A001/TARN HV20 001" + inputs);
         row("--no-auth --listen 127.0.0.1:0=Single --name single=Hall --speed=9600",
             "/dev/x 9600,N,8,1 127.0.0.1:0=single//Hall" + inputs);
-        row("--no-auth --listen [::1]:65535=ALL --inputs 51,11,59,12",
-            line + "::1:65535=all/AFFF/TARN HV20 ALL/51,11,59,12 no-auth line x poll 5");
+        row("--no-auth --listen [::1]:65535=ALL --inputs 51,11,59,12 --class 1",
+            line + "::1:65535=all/AFFF/TARN HV20 ALL/51,11,59,12/1 no-auth line x poll 5");
         row("--password-file pw --listen 1=004 --raw 4001",
-            line + "0.0.0.0:1=4/A004/TARN HV20 004/11,12,13,14 raw 127.0.0.1:4001 password pw "
+            line + "0.0.0.0:1=4/A004/TARN HV20 004/11,12,13,14/2 raw 127.0.0.1:4001 password pw "
                    "line x poll 5");
         const QString raw = line + "raw 0.0.0.0:4001 no-auth line ";
         row("--no-auth --raw 0.0.0.0:4001", raw + "x poll 5");

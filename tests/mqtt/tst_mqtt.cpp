@@ -15,6 +15,8 @@
 #include "state/livestate.h"
 #include "statethrottle.h"
 
+#include "app/commandline.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -252,9 +254,10 @@ private slots:
         QCOMPARE(address("mqtts://[::1]/") + address("mqtt://user:secret@b") +
                      address("mqtt://b/x"),
                  "mqtts://[::1]:8883");
-        QVERIFY(parseInputNames(" HDMI,PC , Video,S-Video").index() == 0);
-        for (const char *refused : {"A,B,C", "A,B,C,A", "A,,C,D", "A,B,C,D\x7f"})
-            QVERIFY(parseInputNames(refused).index() == 1);
+        QVERIFY(tarn::parseInputNames(" HDMI,PC , Video,S-Video").index() == 0);
+        for (const QString &refused : QStringList{"A,B,C", "A,B,C,A", "A,,C,D", "A,B,C,D\x7f",
+                                                  "A,B,C,\u00e9" + QString(21, QChar(0x20AC))})
+            QVERIFY(tarn::parseInputNames(refused).index() == 1);
         QTemporaryDir dir;
         QFile file(dir.filePath("credentials"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("tarn\r\nsecret\r\n") > 0 &&

@@ -31,7 +31,7 @@ void Gateway::accept(std::unique_ptr<Stream> stream, const Profile &profile, con
     connection.authenticated = !m_settings.password;
     const quint32 random =
         m_settings.random ? m_settings.random() : QRandomGenerator::system()->generate();
-    Session::Settings settings{profile, m_settings.password, random, {}};
+    Session::Settings settings{profile, m_settings.password, random, {}, m_settings.freeze};
     if (m_settings.verbose)
         settings.verboseLog = m_log;
     connection.session = std::make_unique<Session>(peer, m_line, m_timers, settings);

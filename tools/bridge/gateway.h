@@ -13,6 +13,7 @@
 
 namespace tarn::bridge {
 
+class FreezeMemory;
 class LineService;
 class Session;
 class Stream;
@@ -38,8 +39,9 @@ public:
     {
         std::optional<QByteArray> password; // none: no authentication
         bool verbose = false;
-        Clock now;                       // a steady clock, for the throttle
-        std::function<quint32()> random; // the greeting's random digits
+        Clock now;                            // a steady clock, for the throttle
+        std::function<quint32()> random;      // the greeting's random digits
+        const FreezeMemory *freeze = nullptr; // what FREZ ? answers from
     };
 
     Gateway(LineService &line, TimerFactory &timers, Settings settings, Log log);

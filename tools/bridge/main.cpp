@@ -1,4 +1,5 @@
 // tarn-bridge: the projectors on one serial line as PJLink devices on the network.
+#include "freezememory.h"
 #include "gateway.h"
 #include "linequeue.h"
 #include "listeners.h"
@@ -164,7 +165,13 @@ int main(int argc, char *argv[])
     LiveState state(served(options));
     feedLiveState(line, state, &systemMoment);
     ActionGate gate(line, state, &systemMoment);
-    Gateway gateway(gate, timers, {password, options.verbose, now, {}}, &logLine);
+    // FREZ ? answers what was last sent to each projector, as every transaction shows it.
+    FreezeMemory freeze;
+    QObject::connect(&line, &LineQueue::exchanged, &line,
+                     [&freeze](const QByteArray &prefix, const QByteArray &code,
+                               const QByteArray &reply) { freeze.observe(prefix, code, reply); });
+
+    Gateway gateway(gate, timers, {password, options.verbose, now, {}, &freeze}, &logLine);
     Listeners listeners(gateway, &logLine);
 
     Monitoring monitoring(line, gate, state, gateway, timers, options);

@@ -78,7 +78,7 @@ QString applyName(const QString &text, QList<Listener> &listeners)
 }
 
 const QString kDescription = QStringLiteral(
-    "Serves the projectors on one serial line to PJLink clients (PJLink class 1) and,\n"
+    "Serves the projectors on one serial line to PJLink clients (PJLink class 2) and,\n"
     "optionally, the line itself to one raw client such as tarn-panel or tarn-send.");
 
 QList<QCommandLineOption> options()
@@ -105,6 +105,14 @@ QList<QCommandLineOption> options()
         {"inputs",
          "The PJLink input codes of the projector's inputs 1 to 4 (default: 11,12,13,14).",
          "CODES"},
+        {"input-names",
+         "The names of the projector's inputs 1 to 4, as PJLink's INNM gives them (default: "
+         "Input 1,Input 2,Input 3,Input 4).",
+         "NAME,NAME,NAME,NAME"},
+        {"class",
+         "The PJLink class served: 2 (default) or 1, for a controller that misbehaves with "
+         "class 2.",
+         "N"},
         {"raw",
          "Serve the line itself as a raw TCP stream to one client at a time. It has no "
          "authentication: ADDR defaults to 127.0.0.1.",
@@ -180,12 +188,22 @@ QString readListeners(const QCommandLineParser &parser, Options &options)
         return QStringLiteral("bad --inputs '%1': use four different PJLink input codes, "
                               "e.g. 11,12,31,32")
             .arg(parser.value("inputs"));
+    const auto names = parseInputNames(parser.isSet("input-names") ? parser.value("input-names")
+                                                                   : kDefaultInputNames);
+    if (const auto *problem = std::get_if<QString>(&names))
+        return *problem;
+    const auto pjlinkClass = wholeNumber(parser.value("class"), 1, 2);
+    if (parser.isSet("class") && !pjlinkClass)
+        return QStringLiteral("bad --class '%1': use 1 or 2").arg(parser.value("class"));
     for (const QString &text : parser.values("listen")) {
         auto listener = parseListener(text);
         if (const auto *problem = std::get_if<QString>(&listener))
             return *problem;
-        options.listeners << std::get<Listener>(listener);
-        options.listeners.last().profile.inputs = *inputs;
+        Profile &profile = options.listeners.emplace_back(std::get<Listener>(listener)).profile;
+        profile.inputs = *inputs;
+        for (const QString &name : std::get<QStringList>(names))
+            profile.inputNames << name.toUtf8();
+        profile.pjlinkClass = static_cast<int>(pjlinkClass.value_or(profile.pjlinkClass));
     }
     for (const QString &text : parser.values("name")) {
         if (QString problem = applyName(text, options.listeners); !problem.isEmpty())

@@ -120,17 +120,6 @@ QByteArray otherInformation(const LineResult &result, const Profile &)
     return text;
 }
 
-Plan power(QByteArrayView parameter, const Profile &)
-{
-    if (parameter == "1")
-        return onLine({"C00"}, acknowledged);
-    if (parameter == "0")
-        return onLine({"C01"}, acknowledged);
-    if (parameter == "?")
-        return onLine({"CR0"}, powerState);
-    return answered("ERR2");
-}
-
 Plan input(QByteArrayView parameter, const Profile &profile)
 {
     if (parameter == "?")
@@ -173,47 +162,109 @@ Plan query(QByteArrayView parameter, Plan plan)
     return parameter == "?" ? std::move(plan) : answered("ERR2");
 }
 
+// A set command that is one frame for "1" and another for "0".
+Plan onOff(QByteArrayView parameter, const char *on, const char *off)
+{
+    if (parameter == "1" || parameter == "0")
+        return onLine({parameter == "1" ? on : off}, acknowledged);
+    return answered("ERR2");
+}
+
+Plan power(QByteArrayView parameter, const Profile &)
+{
+    return parameter == "?" ? onLine({"CR0"}, powerState) : onOff(parameter, "C00", "C01");
+}
+
+// FREZ ? is answered from what the gateway last sent the projector, once the requests
+// before it are answered.
+Plan freeze(QByteArrayView parameter, const Profile &)
+{
+    if (parameter != "?")
+        return onOff(parameter, "C43", "C44");
+    Plan plan;
+    plan.fromFreezeMemory = true;
+    return plan;
+}
+
+// INNM ?XX: the name of the input whose code is XX.
+Plan inputName(QByteArrayView parameter, const Profile &profile)
+{
+    const qsizetype index =
+        parameter.startsWith('?') ? profile.inputs.indexOf(parameter.sliced(1)) : -1;
+    if (index < 0 || index >= profile.inputNames.size())
+        return answered("ERR2");
+    return answered(profile.inputNames.at(index));
+}
+
+// Which PJLink classes a command exists in (PJLink 2.00, section 4: INPT and INST in both,
+// the other class 1 commands in class 1 only, the new ones in class 2 only).
+enum Classes
+{
+    kClass1 = 1,
+    kClass2 = 2,
+    kBoth = kClass1 | kClass2,
+};
+
+// A command, by its body and the classes it exists in; its plan, or for a query that needs
+// no line and no setting, the value it answers.
 struct Command
 {
     QByteArrayView body;
+    int classes;
     Plan (*plan)(QByteArrayView parameter, const Profile &profile);
+    QByteArrayView value = {};
 };
 
 constexpr std::array kCommands = {
-    Command{"POWR", power},
-    Command{"INPT", input},
-    Command{"AVMT", mute},
-    Command{"ERST",
+    Command{"POWR", kClass1, power},
+    Command{"INPT", kBoth, input},
+    Command{"AVMT", kClass1, mute},
+    Command{"ERST", kClass1,
             [](QByteArrayView p, const Profile &) {
                 return query(p, onLine({"CR0"}, errorState));
             }},
-    Command{"LAMP",
+    Command{"LAMP", kClass1,
             [](QByteArrayView p, const Profile &) {
                 return query(p, onLine({"CR3", "CR7"}, lampState));
             }},
-    Command{"INST",
+    Command{"INST", kBoth,
             [](QByteArrayView p, const Profile &profile) {
                 return query(p, answered(QByteArrayList(profile.inputs).join(' ')));
             }},
-    Command{"NAME",
+    Command{"NAME", kClass1,
             [](QByteArrayView p, const Profile &profile) {
                 return query(p, answered(profile.name));
             }},
-    Command{"INF1",
-            [](QByteArrayView p, const Profile &) {
-                return query(p, answered(kManufacturer.toByteArray()));
-            }},
-    Command{"INF2",
-            [](QByteArrayView p, const Profile &) {
-                return query(p, answered(kModel.toByteArray()));
-            }},
-    Command{"INFO",
+    Command{"INF1", kClass1, nullptr, kManufacturer},
+    Command{"INF2", kClass1, nullptr, kModel},
+    Command{"INFO", kClass1,
             [](QByteArrayView p, const Profile &) {
                 return query(p, onLine({"CR9"}, otherInformation));
             }},
-    Command{"CLSS",
+    Command{"CLSS", kClass1,
+            [](QByteArrayView p, const Profile &profile) {
+                return query(p, answered(QByteArray::number(profile.pjlinkClass)));
+            }},
+    Command{"FREZ", kClass2, freeze},
+    Command{"SVOL", kClass2,
             [](QByteArrayView p, const Profile &) {
-                return query(p, answered("1"));
+                return onOff(p, "C09", "C0A");
+            }},
+    Command{"INNM", kClass2, inputName},
+    // What the line cannot tell, answered as PJLink 2.00 answers for a projector without
+    // the value: no serial number, software version, replacement model numbers or
+    // recommended resolution (an empty value), an unknown signal ("*"), no filter (ERR1);
+    // and no microphone, whose volume command is ERR1 whatever its parameter.
+    Command{"SNUM", kClass2, nullptr, ""},
+    Command{"SVER", kClass2, nullptr, ""},
+    Command{"RLMP", kClass2, nullptr, ""},
+    Command{"RFIL", kClass2, nullptr, ""},
+    Command{"RRES", kClass2, nullptr, ""},
+    Command{"IRES", kClass2, nullptr, "*"},
+    Command{"FILT", kClass2, nullptr, "ERR1"},
+    Command{"MVOL", kClass2,
+            [](QByteArrayView, const Profile &) {
+                return answered("ERR1");
             }},
 };
 
@@ -235,16 +286,18 @@ Plan forBroadcast(Plan plan)
 
 Plan planFor(QByteArrayView command, const Profile &profile)
 {
-    // "%1", four characters, then a space and the parameter.
-    if (!isRequest(command) || command[1] != '1' ||
+    // "%", the class, four characters, then a space and the parameter.
+    const int pjlinkClass = isRequest(command) ? command[1] - '0' : 0;
+    if (pjlinkClass < 1 || pjlinkClass > profile.pjlinkClass ||
         (command.size() > kHeader && command[kHeader] != ' '))
         return answered("ERR1");
     const QByteArrayView body = command.sliced(2, 4);
     const QByteArrayView parameter = command.sliced(std::min(command.size(), kHeader + 1));
     for (const Command &c : kCommands) {
-        if (c.body != body)
+        if (c.body != body || !(c.classes & (1 << (pjlinkClass - 1))))
             continue;
-        Plan plan = c.plan(parameter, profile);
+        Plan plan =
+            c.plan ? c.plan(parameter, profile) : query(parameter, answered(c.value.toByteArray()));
         plan.request.prefix = profile.prefix;
         return profile.broadcast() ? forBroadcast(std::move(plan)) : plan;
     }
@@ -260,6 +313,13 @@ QByteArray answerFrom(const Plan &plan, const LineResult &result, const Profile 
     if (!plan.request.broadcast() && result.replies.size() != plan.request.codes.size())
         return "ERR4";
     return plan.read(result, profile);
+}
+
+QByteArray freezeAnswer(std::optional<bool> frozen)
+{
+    if (!frozen)
+        return "ERR3";
+    return *frozen ? "1" : "0";
 }
 
 bool isRequest(QByteArrayView line)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <optional>
 
 namespace tarn::bridge {
 
@@ -20,6 +21,9 @@ struct Plan
     QByteArray answer;   // the reply's value when it needs no line
     LineRequest request; // otherwise the frames to send, one transaction
     Reader read = nullptr;
+    // FREZ ?: answered from the freeze memory once the client's earlier requests are
+    // answered, so that it reflects them
+    bool fromFreezeMemory = false;
 
     bool needsLine() const { return !request.codes.isEmpty(); }
 };
@@ -31,6 +35,9 @@ Plan planFor(QByteArrayView command, const Profile &profile);
 // projector cannot take now, ERR4 for a transaction that failed or a reply that cannot be
 // read.
 QByteArray answerFrom(const Plan &plan, const LineResult &result, const Profile &profile);
+
+// The answer to FREZ ? from the freeze memory: ERR3 while the state is unknown.
+QByteArray freezeAnswer(std::optional<bool> frozen);
 
 // Whether a line is a PJLink request: "%", a class digit and four command characters.
 bool isRequest(QByteArrayView line);

@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "digest.h"
+#include "freezememory.h"
 #include "lineservice.h"
 #include "pjlinkcommands.h"
 #include "stream.h"
@@ -161,6 +162,13 @@ void Session::drop(const QString &why)
 void Session::request(const QByteArray &command)
 {
     Plan plan = planFor(command, m_settings.profile);
+    if (plan.fromFreezeMemory) {
+        m_waiting.push_back({{}, false, [this, command] {
+                                 return replyLine(command, freezeAnswer(frozen()));
+                             }});
+        flush();
+        return;
+    }
     if (!plan.needsLine()) {
         enqueue(replyLine(command, plan.answer));
         return;
@@ -174,9 +182,15 @@ void Session::request(const QByteArray &command)
         });
 }
 
+std::optional<bool> Session::frozen() const
+{
+    const FreezeMemory *memory = m_settings.freeze;
+    return memory ? memory->frozen(m_settings.profile.prefix) : std::nullopt;
+}
+
 void Session::enqueue(QByteArray reply, bool last)
 {
-    m_waiting.push_back({std::move(reply), last});
+    m_waiting.push_back({std::move(reply), last, {}});
     m_ending = m_ending || last;
     flush();
 }
@@ -190,7 +204,12 @@ void Session::answered(quint64 id, QByteArray reply)
 
 void Session::flush()
 {
-    while (!m_waiting.empty() && !m_waiting.front().reply.isEmpty()) {
+    while (!m_waiting.empty()) {
+        Waiting &front = m_waiting.front();
+        if (front.reply.isEmpty() && front.later)
+            front.reply = front.later();
+        if (front.reply.isEmpty())
+            break;
         const Waiting done = std::move(m_waiting.front());
         m_waiting.pop_front();
         ++m_firstId;
@@ -209,7 +228,7 @@ void Session::send(const QByteArray &bytes)
     m_idle->setEnabled(true);
     if (m_settings.verboseLog)
         m_settings.verboseLog(m_stream.peer() + QStringLiteral(" <- ") +
-                              QString::fromLatin1(bytes.chopped(1)));
+                              QString::fromUtf8(bytes.chopped(1)));
 }
 
 void Session::onIdle()

@@ -13,6 +13,7 @@
 
 namespace tarn::bridge {
 
+class FreezeMemory;
 class LineService;
 class Stream;
 struct Plan;
@@ -50,6 +51,7 @@ public:
         std::optional<QByteArray> password;              // none: no authentication
         quint32 random = 0;                              // for the greeting
         std::function<void(const QString &)> verboseLog; // each request and its answer
+        const FreezeMemory *freeze = nullptr;            // for FREZ ?; none: always unknown
     };
 
     Session(Stream &stream, LineService &line, TimerFactory &timers, Settings settings);
@@ -67,8 +69,9 @@ signals:
 private:
     struct Waiting
     {
-        QByteArray reply;  // empty until answered
-        bool last = false; // the connection closes once this is written
+        QByteArray reply;                  // empty until answered
+        bool last = false;                 // the connection closes once this is written
+        std::function<QByteArray()> later; // the reply, made once the earlier ones are out
     };
 
     void onReceived(const QByteArray &bytes);
@@ -79,6 +82,7 @@ private:
     void refuseAuthentication();
     void drop(const QString &why);
     void request(const QByteArray &command);
+    std::optional<bool> frozen() const;
     void enqueue(QByteArray reply, bool last = false);
     void answered(quint64 id, QByteArray reply);
     void flush();

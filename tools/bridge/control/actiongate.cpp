@@ -30,6 +30,7 @@ constexpr std::array kRules = {
     Rule{{"C00"}, cooling},                    // power on
     Rule{{"C05", "C06", "C07", "C08"}, notOn}, // the inputs
     Rule{{"C0B", "C0C", "C0D", "C0E"}, notOn}, // sound mute and no show, on and off
+    Rule{{"C43", "C44", "C09", "C0A"}, notOn}, // freeze on and off, volume up and down
 };
 
 const Rule *ruleFor(QByteArrayView code)

@@ -11,8 +11,8 @@
 namespace tarn::bridge {
 
 // Why a projector in `state` cannot take `code` now; empty when it can. Power on is refused
-// while cooling down, an input or a mute in every state but on: the projector would
-// acknowledge it and do nothing.
+// while cooling down; an input, a mute, a freeze or a volume step in every state but on: the
+// projector would acknowledge it and do nothing.
 QString refusalFor(QByteArrayView code, PowerState state);
 
 // The line as every client of the gateway sees it, with one rule added: an action that the

@@ -1,7 +1,5 @@
 #include "mqttcommand.h"
 
-#include <QSet>
-#include <algorithm>
 #include <array>
 
 namespace tarn::mqtt {
@@ -78,24 +76,6 @@ std::variant<MqttCommand, QString> parseCommand(const Topics &topics, const QStr
             return fromPayload(who, action, payload);
     }
     return QStringLiteral("no command is called %1").arg(name.left(kShownPayload));
-}
-
-std::variant<QStringList, QString> parseInputNames(const QString &text)
-{
-    QStringList names = text.split(u',');
-    for (QString &name : names)
-        name = name.trimmed();
-    const bool printable = std::ranges::all_of(names, [](const QString &name) {
-        return !name.isEmpty() && name.size() <= kMaxInputName &&
-               std::ranges::none_of(name,
-                                    [](QChar c) { return c.category() == QChar::Other_Control; });
-    });
-    if (names.size() != 4 || !printable || QSet<QString>(names.begin(), names.end()).size() != 4)
-        return QStringLiteral("--input-names takes four different names, separated by commas, "
-                              "each of 1 to %1 characters (\"%2\")")
-            .arg(kMaxInputName)
-            .arg(text.left(4 * kMaxInputName + 3));
-    return names;
 }
 
 } // namespace tarn::mqtt

@@ -33,11 +33,4 @@ constexpr qsizetype kShownPayload = 32;
 // logging; anything else is not meant for it.
 bool isCommandTopic(const Topics &topics, const QString &topic);
 
-// --input-names: four different names separated by commas, each 1 to kMaxInputName
-// characters without control characters, surrounding spaces dropped. Or the reason not.
-std::variant<QStringList, QString> parseInputNames(const QString &text);
-
-constexpr qsizetype kMaxInputName = 32;
-inline const QString kDefaultInputNames = QStringLiteral("Input 1,Input 2,Input 3,Input 4");
-
 } // namespace tarn::mqtt
