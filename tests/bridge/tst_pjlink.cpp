@@ -84,7 +84,7 @@ QString described(const std::variant<Options, QString> &parsed)
         parts << QStringList{"mqtt",        m->url,
                              m->caFile,     m->credentialsFile,
                              m->prefix,     m->discoveryPrefix,
-                             m->birthTopic, o.inputNames.value_or("-")}
+                             m->birthTopic, o.inputNames.join(',')}
                      .join('|');
     return parts.join(u' ');
 }
@@ -451,8 +451,9 @@ private slots:
             row(qPrintable("--no-auth --raw 1 --poll=" + QString(bad)),
                 "bad --poll '" + QString(bad) + "': use whole seconds from 0 (off) to 3600");
         row("--no-auth --raw 1 --mqtt mqtts://b --mqtt-ca-file c --mqtt-credentials-file f "
-            "--mqtt-prefix p/q --mqtt-birth-topic ha/s --mqtt-discovery-prefix= --input-names A",
-            line + "raw 127.0.0.1:1 no-auth line x poll 5 mqtt|mqtts://b|c|f|p/q||ha/s|A");
+            "--mqtt-prefix p/q --mqtt-birth-topic ha/s --mqtt-discovery-prefix= --input-names "
+            "A,B,C,D",
+            line + "raw 127.0.0.1:1 no-auth line x poll 5 mqtt|mqtts://b|c|f|p/q||ha/s|A,B,C,D");
         row("--no-auth --raw 1 --mqtt-prefix p", "--mqtt-prefix needs --mqtt URL");
         const QString listen = "bad --listen '%1': use [ADDR:]PORT=WHO, WHO being single, 1 to 4 "
                                "or all";

@@ -106,8 +106,8 @@ QList<QCommandLineOption> options()
          "The PJLink input codes of the projector's inputs 1 to 4 (default: 11,12,13,14).",
          "CODES"},
         {"input-names",
-         "The names of the projector's inputs 1 to 4, as PJLink's INNM gives them (default: "
-         "Input 1,Input 2,Input 3,Input 4).",
+         "The names of the projector's inputs 1 to 4, as PJLink's INNM gives them and MQTT "
+         "and Home Assistant offer them (default: Input 1,Input 2,Input 3,Input 4).",
          "NAME,NAME,NAME,NAME"},
         {"class",
          "The PJLink class served: 2 (default) or 1, for a controller that misbehaves with "
@@ -157,10 +157,6 @@ QList<QCommandLineOption> options()
          "Home Assistant's status topic: its \"online\" publishes discovery again (default: "
          "homeassistant/status).",
          "TOPIC"},
-        {"input-names",
-         "The names of the inputs 1 to 4, as MQTT and Home Assistant offer them (default: "
-         "Input 1,Input 2,Input 3,Input 4).",
-         "NAME,NAME,NAME,NAME"},
         {"verbose", "Log every answer sent to a PJLink client."},
         {"help", "Show this help and exit."},
         {"version", "Show the version and exit."},
@@ -192,6 +188,7 @@ QString readListeners(const QCommandLineParser &parser, Options &options)
                                                                    : kDefaultInputNames);
     if (const auto *problem = std::get_if<QString>(&names))
         return *problem;
+    options.inputNames = std::get<QStringList>(names);
     const auto pjlinkClass = wholeNumber(parser.value("class"), 1, 2);
     if (parser.isSet("class") && !pjlinkClass)
         return QStringLiteral("bad --class '%1': use 1 or 2").arg(parser.value("class"));
@@ -201,7 +198,7 @@ QString readListeners(const QCommandLineParser &parser, Options &options)
             return *problem;
         Profile &profile = options.listeners.emplace_back(std::get<Listener>(listener)).profile;
         profile.inputs = *inputs;
-        for (const QString &name : std::get<QStringList>(names))
+        for (const QString &name : options.inputNames)
             profile.inputNames << name.toUtf8();
         profile.pjlinkClass = static_cast<int>(pjlinkClass.value_or(profile.pjlinkClass));
     }
@@ -251,8 +248,6 @@ QString readMonitoring(const QCommandLineParser &parser, Options &options)
 
 QString readMqtt(const QCommandLineParser &parser, Options &options)
 {
-    if (parser.isSet("input-names"))
-        options.inputNames = parser.value("input-names");
     const QStringList mqttOptions{"mqtt-ca-file", "mqtt-credentials-file", "mqtt-prefix",
                                   "mqtt-discovery-prefix", "mqtt-birth-topic"};
     if (!parser.isSet("mqtt")) {

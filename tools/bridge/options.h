@@ -64,7 +64,7 @@ struct Options
     std::chrono::seconds poll{5};         // the background poll's period; 0: none
     std::optional<QString> passwordFile;  // absent only with --no-auth
     std::optional<MqttOptions> mqtt;      // Home Assistant and other MQTT systems
-    std::optional<QString> inputNames;    // --input-names as given; none: the default
+    QStringList inputNames;               // the inputs' names, 1 to 4
     bool verbose = false;
     bool help = false;
     bool version = false;

@@ -38,15 +38,12 @@ std::variant<MqttConfig, QString> mqttConfig(const bridge::Options &options, con
         problem = topicProblem("mqtt-birth-topic", o.birthTopic);
     if (!problem.isEmpty())
         return problem;
-    auto inputs = parseInputNames(options.inputNames.value_or(kDefaultInputNames));
-    if (const auto *bad = std::get_if<QString>(&inputs))
-        return *bad;
     const Topics topics(o.prefix, options.lineName);
     auto broker =
         brokerSettings(o.url, o.caFile, o.credentialsFile, options.lineName, topics.status());
     if (const auto *bad = std::get_if<QString>(&broker))
         return *bad;
-    MqttServiceSettings service{topics, std::get<QStringList>(inputs), std::nullopt, o.birthTopic,
+    MqttServiceSettings service{topics, options.inputNames, std::nullopt, o.birthTopic,
                                 projectorsOf(options)};
     if (!o.discoveryPrefix.isEmpty())
         service.discovery =
