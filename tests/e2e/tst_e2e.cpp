@@ -3,7 +3,6 @@
 // simulator's own life as a program (its link, its exit, its usage errors).
 #include "app/program.h"
 #include "realtime.h"
-#include "sendprocess.h"
 #include "simprocess.h"
 
 #include <QAbstractButton>
@@ -126,12 +125,14 @@ private slots:
         QVERIFY(QFile::link(QStringLiteral("/nonexistent/stale"), sim.link())); // to be replaced
         QVERIFY(none || sim.start());
 
-        const Run run =
-            send(QStringList{"--port", none ? "/nonexistent/com" : sim.address()} + arguments);
-        QVERIFY2(outEnd.isEmpty() ? run.out.isEmpty() : run.out.endsWith(outEnd),
-                 qPrintable(run.out));
-        QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.contains(err), qPrintable(run.err));
-        QCOMPARE(run.exitCode, exitCode);
+        QProcess send;
+        send.start(qEnvironmentVariable("TARN_BIN") + "/tarn-send",
+                   QStringList{"--port", none ? "/nonexistent/com" : sim.address()} + arguments);
+        QVERIFY(send.waitForFinished(30000));
+        const QString out = send.readAllStandardOutput(), errors = send.readAllStandardError();
+        QVERIFY2(outEnd.isEmpty() ? out.isEmpty() : out.endsWith(outEnd), qPrintable(out));
+        QVERIFY2(err.isEmpty() ? errors.isEmpty() : errors.contains(err), qPrintable(errors));
+        QCOMPARE(send.exitCode(), exitCode);
         QVERIFY(frames.isEmpty() || sim.logs("< " + frames.last()));
         QTest::qWait(100); // anything else sent would be logged by now
         QCOMPARE(sim.lines().filter(QStringLiteral("< ")).replaceInStrings("< ", ""), frames);
