@@ -247,6 +247,8 @@ private slots:
         };
 
         row("power on", "CR0\r", "00\r", " Power ON");
+        row("power abnormality", "CR0\r", "10\r", " Power abnormality");
+        row("power save", "CR0\r", "04\r", " Power save");
         row("cooling", "CR0\r", "20\r", " Cooling down");
         row("cooling for save", "CR0\r", "24\r", " Cooling down for power save");
         row("one text, three keys: 08", "CR0\r", "08\r", " Temperature abnormality");
@@ -255,16 +257,19 @@ private slots:
         row("no cr needed", "CR0\r", "80", " Stand by");
         row("half a reply", "CR0\r", "0", kUnchanged);
         row("input mode: first char only", "CR1\r", "31\r", " Input mode 3");
+        row("input mode 4", "CR1\r", "4\r", " Input mode 4");
         row("input mode 5", "CR1\r", "5\r", kUnchanged);
+        row("not reversed", "CR4\r", "11\r", " Normally");
+        row("left/right reversed", "CR4\r", "01\r", " Left/Right reversal");
         row("top/bottom reversed", "CR4\r", "10\r", " Top/Bottom reversal");
         row("both reversed", "CR4\r", "00\r", " Top/Bottom , Left/Right reversal");
         row("mute: standby", "CRA\r", "FF\r", " Stand by");
         row("mute: lower case", "CRA\r", "ff\r", kUnchanged);
+        row("mute: none", "CRA\r", "00\r", " Video & Audio mute OFF");
         row("mute: video", "CRA\r", "01\r", " Video mute ON");
+        row("mute: audio", "CRA\r", "02\r", " Audio mute ON");
+        row("mute: no signal", "CRA\r", "80\r", " No signal");
         row("mute: both", "CRA\r", "03\r", " Video & Audio mute ON");
-        row("no lamp", "CR7\r", "00\r", " All OFF : 4 Lamp mode");
-        row("lamps 1 and 3", "CR7\r", "05\r", " No1,3 ON  : 4 Lamp mode");
-        row("all lamps", "CR7\r", "0F\r", " All ON  : 4 Lamp mode");
         row("lamps in mode 1", "CR7\r", "1A\r", " No2,4 ON  : 2 Lamp mode(1,4)");
         row("lamps in mode 2", "CR7\r", "2E\r", " No2,3,4 ON  : 2 Lamp mode(2,3)");
         row("lamps: lower case", "CR7\r", "1a\r", kUnchanged);
@@ -274,7 +279,7 @@ private slots:
         row("hours: 19 chars", "CR3\r", "ABCDEFGHIJKLMNOPQRSTU\r",
             " A B C D E F G H I J K L M N O P Q R S Hour Use");
         row("temperatures", "CR6\r", "ABCDEFGHIJK\r", "  S1= A B C D E C  ,   S2=  H I J K C");
-        row("temperatures, 8 chars", "CR6\r", "12345678", "  S1= 1 2 3 4 5 C  ,   S2=  8  C");
+        row("temperatures, 7 chars", "CR6\r", "1234567", "  S1= 1 2 3 4 5 C  ,   S2=   C");
         row("action code", "C00\r", "00\r", kUnchanged);
         row("query without cr", "CR0", "00\r", kUnchanged);
         row("lower-case query", "cr0\r", "00\r", kUnchanged);
@@ -286,6 +291,23 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QString, text);
         QCOMPARE(status(frame, reply), text);
+    }
+
+    // Bit 0 of the mask is lamp No1, bit 3 lamp No4.
+    void everyLampMaskNamesTheLampsItsBitsSet()
+    {
+        for (int mask = 0; mask < 16; ++mask) {
+            QStringList on;
+            for (int lamp = 1; lamp <= 4; ++lamp) {
+                if (mask & (1 << (lamp - 1)))
+                    on << QString::number(lamp);
+            }
+            const QString lamps = on.isEmpty()     ? "All OFF "
+                                  : on.size() == 4 ? "All ON  "
+                                                   : "No" + on.join(u',') + " ON  ";
+            const QByteArray reply = '0' + QByteArray::number(mask, 16).toUpper() + '\r';
+            QCOMPARE(status("CR7\r", reply), u' ' + lamps + ": 4 Lamp mode");
+        }
     }
 
     // A slow machine only makes ticks late: measured from the touch, the first tick comes a

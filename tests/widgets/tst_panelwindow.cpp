@@ -90,11 +90,14 @@ private slots:
         row("after start", {}, 322, show, {});
         row("J", {"J"}, 322, show, {});
         row("Ctrl+Shift+J", {"Ctrl+Shift+J"}, 322, show, {});
+        row("Ctrl+Alt+J", {"Ctrl+Alt+J"}, 322, show, {});
+        row("Ctrl+K", {"Ctrl+K"}, 322, show, {});
         row("Ctrl+J", {"Ctrl+J"}, 455, "CLOSE", all);
         row("then compact", {"Ctrl+J", "toggle"}, 322, show, {});
         row("then data", {"Ctrl+J", "toggle", "toggle"}, 418, hide,
             data + QStringList{"Command34"});
         row("data before Ctrl+J", {"toggle"}, 418, hide, data);
+        row("data, then compact", {"toggle", "toggle"}, 322, show, {});
     }
 
     void eachViewShowsItsControls()
