@@ -1,11 +1,14 @@
 // tarn-send: what each word sends, the options and their checks, and the exchange with the
-// projectors on a fake port and a virtual clock.
+// projectors on a fake port and a virtual clock, as text and as JSON, once or round after round.
 #include "commandnames.h"
 #include "fakeport.h"
 #include "options.h"
+#include "record.h"
+#include "rounds.h"
 #include "sender.h"
 #include "virtualclock.h"
 
+#include <QJsonDocument>
 #include <QTest>
 
 using namespace tarn;
@@ -101,7 +104,6 @@ private slots:
         row("--json=yes status", "--json takes no value");
         row("--speed 4800 status", "bad speed '4800': use 19200 or 9600");
         row("--address 5 status", "bad address '5': use single, all or 1 to 4");
-        row("--address=0 status", "bad address '0': use single, all or 1 to 4");
         row("--timeout 60001 status", "bad timeout '60001': use 1 to 60000 ms");
         row("--timeout 0 status", "bad timeout '0': use 1 to 60000 ms");
         row("--timeout +50 status", "bad timeout '+50': use 1 to 60000 ms");
@@ -201,6 +203,60 @@ private slots:
         rig.port.arrive("2\r");
         QCOMPARE(rig.outLines().last(), "STATUS Input mode 2");
         QCOMPARE(rig.finished, QList<int>{1});
+    }
+
+    void aCommandsObjectKeepsEveryByteAndReadsOnlyWholeReplies_data()
+    {
+        QTest::addColumn<QByteArray>("code");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("complete"); // the reply came in time
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("every byte") << QByteArray("CR9") << QByteArray("T\xe9\r\n") << true
+                                    << QByteArray(R"({"reply":"T\u00e9\r\n","ok":true,
+                   "status":" T ? CR LF ","pcType":null})");
+        QTest::newRow("cut short") << QByteArray("CR0") << QByteArray("80") << false
+                                   << QByteArray(R"({"reply":"80","ok":false,"status":null,
+                   "power":null,"errors":null,"keyLock":null})");
+        QTest::newRow("ack to a query") << QByteArray("CR1") << QByteArray("\x06") << false
+                                        << QByteArray(R"({"reply":"\u0006","ok":false,
+                   "status":null,"input":null,"acknowledged":true})");
+    }
+    void aCommandsObjectKeepsEveryByteAndReadsOnlyWholeReplies()
+    {
+        QFETCH(QByteArray, code);
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, complete);
+        QFETCH(QByteArray, json);
+        QJsonObject expected = QJsonDocument::fromJson(json).object();
+        expected.insert("command", "word");
+        expected.insert("frame", QString::fromLatin1(code + '\r'));
+        const QString line =
+            jsonLine(exchangeRecord({"word", code, code + '\r', reply, complete, complete}));
+        QCOMPARE(QJsonDocument::fromJson(line.toUtf8()).object(), expected);
+    }
+
+    // A port that goes away ends its round and is opened again at the next; a round that
+    // outlasts the interval is followed at once.
+    void aWatchOutlivesAFailingPort()
+    {
+        Rig rig;
+        Rounds rounds(rig.sender, rig.clock);
+        QList<int> finished;
+        QObject::connect(&rounds, &Rounds::finished, [&](int code) { finished << code; });
+        rounds.start({{}, "19200,N,8,1", 1500ms, {{"status", "CR0"}}, true}, 1000ms, 4);
+        rig.port.breakDown(QStringLiteral("unplugged"));
+        QCOMPARE(rig.out, jsonLine({{"ok", false}, {"error", "/dev/fake1: unplugged"}}) + u'\n');
+        rig.clock.advance(999ms);
+        QCOMPARE(rig.port.frames.size(), 1);
+        rig.clock.advance(1ms);
+        rig.port.arrive("00\r");
+        QVERIFY2(rig.out.endsWith(R"("status":" Power ON"})"
+                                  "\n"),
+                 qPrintable(rig.out));
+        rig.clock.advance(2500ms); // the third round meets silence for longer than the interval
+        QCOMPARE(rig.port.frames.size(), 4);
+        rig.clock.advance(1500ms);
+        QCOMPARE(finished, QList{2}); // the worst round's status
     }
 };
 
