@@ -1,9 +1,7 @@
 // The panel's logic on a fake port and a virtual clock: opening the port, the traffic
 // monitor as frames and replies come and go, the STATUS texts read from the rendering,
-// and the hold-to-repeat buttons; and the program's timers in real time. Started at 0
-// with 300 ms and touched at 200 ms, a timer ticks at 500 ms (600 ms for a new 400 ms
-// interval), never at 300 ms: looked at 380 ms, a slow machine can only delay ticks,
-// never fail a correct timer.
+// the hold-to-repeat buttons, and its ON/OFF pairs carried out by the simulator; and the
+// program's timers in real time.
 #include "app/qttimer.h"
 #include "commands/catalogue.h"
 #include "panelrig.h"

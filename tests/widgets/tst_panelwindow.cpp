@@ -142,8 +142,6 @@ private slots:
         };
         row("STATUS for 001", {"Option5", "Command44", ">40\r"}, {"A001CR0\r"},
             {" A 0 0 1 C R 0 CR ", " 4 0 CR ", " Count down"});
-        row("SETTING 2", {"Command12", ">01"}, {"CRA\r"},
-            {" C R A CR ", " 0 1 ", " Video mute ON"});
         row("POWER ON for ALL", {"Option4", "Command17"}, {"AFFFC00\r"},
             {" A F F F C 0 0 CR ", "", ""});
         row("FREEZE OFF for SINGLE again", {"Option5", "Option3", "Command26"}, {"C44\r"},
