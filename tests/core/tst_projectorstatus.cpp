@@ -12,6 +12,10 @@ using namespace tarn;
 using namespace std::chrono_literals;
 using Power = sim::Projector::Power;
 
+// The power states' names by the simulator's Power, resting in standby or in power save.
+const char *const kPower[2][4] = {{"standby", "warming", "on", "cooling"},
+                                  {"power-save", "warming", "on", "cooling-to-power-save"}};
+
 class ProjectorStatusTest : public QObject
 {
     Q_OBJECT
@@ -28,14 +32,8 @@ private slots:
                                : void(projector.handle(step, now));
                 const Power power = projector.power(now);
                 const bool on = power == Power::On;
-                const char *powerName = power == Power::CountDown ? "warming"
-                                        : on                      ? "on"
-                                        : power == Power::Standby
-                                            ? (powerSave ? "power-save" : "standby")
-                                        : powerSave ? "cooling-to-power-save"
-                                                    : "cooling";
                 const QJsonObject expected{
-                    {"power", powerName},
+                    {"power", kPower[powerSave][int(power)]},
                     {"errors", powerSave ? QJsonArray{"temperature"} : QJsonArray{}},
                     {"keyLock", false},
                     {"input", projector.inputMode()},
