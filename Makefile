@@ -7,7 +7,9 @@
 #   make package  the Debian package
 #
 # Three trees, each configured on first use:
-#   build       the programs as built for use (g++), where the suite runs last
+#   build       the programs as built for use (g++, -O2, line tables only) and the tests that
+#               run them, labelled e2e or install; the unit tests are targets to build by hand
+#               (tests/CMakeLists.txt)
 #   build-san   clang with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer:
 #               the whole suite and the fuzzers
 #   build-lint  never built: the compile database clang-tidy reads, one entry per source file
@@ -21,9 +23,13 @@ JOBS    ?= $(shell nproc)
 export XDG_RUNTIME_DIR ?= /tmp/runtime-$(shell id -u)
 
 DEBS := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
-        fonts-ipafont-gothic xvfb xauth clang libclang-rt-14-dev clang-tidy clang-format \
+        fonts-ipafont-gothic xvfb xauth clang libclang-rt-14-dev clang-tidy-22 clang-format \
         dpkg-dev appstream lintian \
         mosquitto libmosquitto-dev openssl python3-prometheus-client
+
+# Line tables and function names are enough for a backtrace, at three quarters of the
+# build time of full debug information; a tree for the debugger is configured by hand.
+PLAIN_FLAGS := '-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG'
 
 CTEST   := QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j$(JOBS)
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
@@ -31,7 +37,7 @@ SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_r
            LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: deps configure build run test lint fuzz bench soak package clean \
-        configure-san configure-lint test-san
+        configure-san configure-lint build-san test-san
 
 # Installs the packages dpkg does not report installed, and only those: with everything in
 # place it prints nothing and calls neither apt-get nor sudo.
@@ -47,16 +53,16 @@ deps:
 	fi
 
 # $(call configure,FOLDER,ENVIRONMENT,OPTIONS): configures FOLDER on first use, and again
-# when WERROR changed since.
+# when its options (WERROR among them) changed since.
 define configure
-	@grep -qx 'TARN_WARNINGS_AS_ERRORS:BOOL=$(WERROR)' $(1)/CMakeCache.txt 2>/dev/null && \
-	    [ -f $(1)/build.ninja ] || \
-	    $(2) cmake -S . -B $(1) -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	        -DTARN_WARNINGS_AS_ERRORS=$(WERROR) $(3)
+	@set -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_WARNINGS_AS_ERRORS=$(WERROR) $(3); \
+	[ -f $(1)/build.ninja ] && printf '%s\n' "$$@" | cmp -s - $(1)/make-options || { \
+	    $(2) cmake -S . -B $(1) -G Ninja --log-level=WARNING "$$@" && \
+	    printf '%s\n' "$$@" > $(1)/make-options; }
 endef
 
 configure: deps
-	$(call configure,$(BUILD))
+	$(call configure,$(BUILD),,-DTARN_UNIT_TESTS=OFF $(PLAIN_FLAGS))
 
 configure-san: deps
 	$(call configure,$(SAN),CC=clang CXX=clang++,-DTARN_FUZZ=ON)
@@ -71,21 +77,23 @@ run: build
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
 	scripts/run-panel.sh $(BUILD)
 
-# Style and static checks, the short fuzz runs and the whole suite under the sanitizers,
-# side by side with the build of the programs as built for use; then the whole suite as
-# built, last, so that its summary closes the run. The compilers and clang-tidy run at a
-# lower priority, so that the sanitizer suite running beside them is not starved. Each of
-# the three prints its output whole when it ends.
+# The style and static checks and the builds of both trees side by side, at a lower
+# priority, each printing its output whole when it ends; then, with no compiler left to
+# compete with their real-time waits, the whole suite and the short fuzz runs under the
+# sanitizers, and last the tests of the programs as built for use.
 test: deps
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
-	@$(MAKE) --no-print-directory -j3 -O NICE="nice -n 10" lint test-san build
+	@$(MAKE) --no-print-directory -j3 -O NICE="nice -n 10" lint build-san build
+	cd $(SAN) && $(SAN_ENV) $(CTEST)
 	cd $(BUILD) && $(CTEST)
 
 lint: configure-lint
 	$(NICE) scripts/lint.sh $(LINTDB)
 
-test-san: configure-san
+build-san: configure-san
 	$(NICE) cmake --build $(SAN) -j$(JOBS)
+
+test-san: build-san
 	@mkdir -p -m 700 $(XDG_RUNTIME_DIR)
 	cd $(SAN) && $(SAN_ENV) $(CTEST)
 

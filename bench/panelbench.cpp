@@ -152,6 +152,7 @@ void measureGroup(Rig &rig, const Group &group, const Settings &settings, Report
     rig.waitQuiet();
 
     std::vector<double> asked;
+    asked.reserve(rig.port.outputTimes.size());
     for (const TimePoint t : rig.port.outputTimes)
         asked.push_back(toMs(t.time_since_epoch()));
     const Summary atPanel = summarize(gaps(asked));

@@ -6,12 +6,17 @@
 #                            each source file itself (no unity build, no precompiled header)
 # It fails when a file it should check is missing from the compile database, and when it
 # checked no file at all. LINT_JOBS (default 2) clang-tidy processes run at once.
+# clang-tidy is version 22 (CLANG_TIDY to change it), which leaves the system headers (Qt,
+# the standard library) unanalysed: three times quicker here than Debian 12's default, 14.
+# clang-format stays 14, the version the committed formatting was made with.
 set -euo pipefail
 build=${1:-build}
 jobs=${LINT_JOBS:-2}
+tidy=${CLANG_TIDY:-clang-tidy-22}
 cd "$(dirname "$0")/.."
 
 fail() { echo "lint: $*" >&2; exit 1; }
+command -v "$tidy" > /dev/null || fail "$tidy is not installed (make deps installs it)"
 
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
 [ ${#files[@]} -gt 0 ] || fail "no C++ file to format"
@@ -40,10 +45,10 @@ done
 # One log per file; a file counts as checked once clang-tidy has passed it.
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
-export build logs
+export build logs tidy
 printf '%s\0' "${sources[@]}" | xargs -0 -n 1 -P "$jobs" sh -c '
     log="$logs/$(printf %s "$1" | tr / _)"
-    if clang-tidy -quiet -p "$build" "$1" > "$log.out" 2>&1; then touch "$log.passed"; fi
+    if "$tidy" -quiet -p "$build" "$1" > "$log.out" 2>&1; then touch "$log.passed"; fi
     ' sh || true
 checked=$(find "$logs" -name '*.passed' | wc -l)
 if [ "$checked" -ne ${#sources[@]} ]; then

@@ -195,7 +195,7 @@ std::variant<Options, QString> parseArguments(const QStringList &arguments)
     if (options.help || options.version)
         return options;
     for (const auto &step : {readLine, readListeners, checkSecurity}) {
-        if (const QString problem = step(parser, options); !problem.isEmpty())
+        if (QString problem = step(parser, options); !problem.isEmpty())
             return problem;
     }
     return options;

@@ -70,7 +70,7 @@ const QList<QCommandLineOption> kOptions = {
 std::variant<Options, QString> parseArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    if (const QString problem = readArguments(parser, kOptions, arguments); !problem.isNull())
+    if (QString problem = readArguments(parser, kOptions, arguments); !problem.isNull())
         return problem;
     Options options;
     options.help = parser.isSet("help");
@@ -78,7 +78,7 @@ std::variant<Options, QString> parseArguments(const QStringList &arguments)
     options.plan.json = parser.isSet("json");
     for (const QString &name : kValueOptions) {
         for (const QString &value : parser.values(name)) {
-            if (const QString problem = store(options, name, value); !problem.isNull())
+            if (QString problem = store(options, name, value); !problem.isNull())
                 return problem;
         }
     }

@@ -134,8 +134,7 @@ QString store(const Option &option, const QString &value, Options &options)
 std::variant<Options, QString> parseOptions(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    if (const QString problem = readArguments(parser, parserOptions(), arguments);
-        !problem.isNull())
+    if (QString problem = readArguments(parser, parserOptions(), arguments); !problem.isNull())
         return problem;
     if (!parser.positionalArguments().isEmpty())
         return QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
@@ -148,7 +147,7 @@ std::variant<Options, QString> parseOptions(const QStringList &arguments)
             continue;
         }
         for (const QString &value : parser.values(name)) {
-            if (const QString problem = store(option, value, options); !problem.isNull())
+            if (QString problem = store(option, value, options); !problem.isNull())
                 return problem;
         }
     }
