@@ -1,10 +1,14 @@
 #include "pjlinkclient.h"
 
+#include <QCryptographicHash>
+
 namespace tarn::bench {
 
-PjlinkClient::PjlinkClient(quint16 port, QObject *parent) : QObject(parent), m_socket(this)
+PjlinkClient::PjlinkClient(quint16 port, const Origin &origin, QObject *parent)
+    : QObject(parent), m_socket(this), m_password(origin.password)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, &PjlinkClient::read);
+    m_socket.bind(origin.from);
     m_socket.connectToHost(QHostAddress::LocalHost, port);
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1); // as control systems do
 }
@@ -12,7 +16,7 @@ PjlinkClient::PjlinkClient(quint16 port, QObject *parent) : QObject(parent), m_s
 void PjlinkClient::ask(const QByteArray &command)
 {
     m_asked = Clock::now();
-    m_socket.write("%1" + command + '\r');
+    m_socket.write(std::exchange(m_digest, {}) + "%1" + command + '\r');
 }
 
 void PjlinkClient::read()
@@ -23,7 +27,12 @@ void PjlinkClient::read()
         const QByteArray line = m_buffer.left(end);
         m_buffer.remove(0, end + 1);
         if (!m_greeted) {
-            m_greeted = line == "PJLINK 0";
+            m_greeted =
+                line == "PJLINK 0" || (line.startsWith("PJLINK 1 ") && !m_password.isEmpty());
+            if (line.startsWith("PJLINK 1 "))
+                m_digest =
+                    QCryptographicHash::hash(line.mid(9) + m_password, QCryptographicHash::Md5)
+                        .toHex();
             if (m_greeted)
                 emit greeted();
         } else if (!busy() || !line.startsWith("%1")) {

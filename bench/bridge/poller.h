@@ -15,8 +15,9 @@ namespace tarn::bench {
 class Poller
 {
 public:
-    Poller(quint16 port, QList<QByteArray> cycle, std::chrono::milliseconds pause = {})
-        : m_client(port), m_cycle(std::move(cycle)), m_pause(pause)
+    Poller(quint16 port, QList<QByteArray> cycle, std::chrono::milliseconds pause = {},
+           const Origin &origin = {})
+        : m_client(port, origin), m_cycle(std::move(cycle)), m_pause(pause)
     {
         QObject::connect(&m_client, &PjlinkClient::greeted, [this] { next(); });
         QObject::connect(
@@ -52,7 +53,8 @@ private:
     bool m_running = true;
 };
 
-// `count` pollers, the i-th on port(i), all asking the same cycle.
+// `count` pollers, the i-th on port(i), all asking the same cycle, spread over four client
+// addresses.
 inline std::vector<std::unique_ptr<Poller>> makePollers(int count,
                                                         const std::function<quint16(int)> &port,
                                                         const QList<QByteArray> &cycle,
@@ -61,7 +63,7 @@ inline std::vector<std::unique_ptr<Poller>> makePollers(int count,
     std::vector<std::unique_ptr<Poller>> pollers;
     pollers.reserve(std::size_t(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
-        pollers.push_back(std::make_unique<Poller>(port(i), cycle, pause));
+        pollers.push_back(std::make_unique<Poller>(port(i), cycle, pause, spread(i)));
     return pollers;
 }
 

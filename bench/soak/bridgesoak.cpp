@@ -15,18 +15,19 @@
 #include <memory>
 
 namespace tarn::bench {
-namespace {
-
-using namespace std::chrono_literals;
-using tarn::test::runFor;
-using tarn::test::SimProcess;
-using tarn::test::waitFor;
 
 void out(const QString &text)
 {
     std::fputs(qPrintable(text + u'\n'), stdout);
     std::fflush(stdout);
 }
+
+namespace {
+
+using namespace std::chrono_literals;
+using tarn::test::runFor;
+using tarn::test::SimProcess;
+using tarn::test::waitFor;
 
 // The bridge's share of one CPU over a span of event-loop time, in percent.
 double cpuPercent(const BridgeProcess &bridge, std::chrono::milliseconds span)
@@ -94,6 +95,9 @@ QList<BridgeSoakCheck> judge(const BridgeSoakSettings &settings, const BridgePro
                  formatted(back.max, 0) + QStringLiteral(" ms")));
     out(QStringLiteral("Bridge CPU while down: median %1 %, max %2 %; while up: median %3 %")
             .arg(formatted(idle.median, 1), formatted(idle.max, 1), formatted(busy.median, 1)));
+    if (downs != settings.restarts) // say why the line went down each time
+        for (const QString &line : bridge.log().split(u'\n').filter(u"line down"))
+            out(line);
     QStringList kb;
     for (const double m : f.memory)
         kb << QString::number(qint64(m));

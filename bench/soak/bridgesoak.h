@@ -22,6 +22,9 @@ struct BridgeSoakCheck
     QString evidence;
 };
 
+// Prints a line of the soak's findings at once.
+void out(const QString &text);
+
 // tarn-bridge on the simulator while clients poll and the simulator is killed and started
 // again: every request answered, the bridge's memory flat, no CPU spin while the line is
 // down, each change of the line logged once. Prints what it finds as it goes.

@@ -5,10 +5,12 @@
 //           the window's answer to a click, the RXD line
 //   unplug  the simulator killed and restarted while a repeat runs, COM1 chosen again
 //   bridge  tarn-bridge on the simulator, 16 clients polling, the simulator killed and
-//           restarted 10 times
+//           restarted 10 times; two clients asking two projectors while replies come late
+//           (30 rounds in each of 8 cases); an attacker beside a client for 60 s
 // Prints its findings and a verdict per check; exits 1 when a check fails.
 
 #include "soak/bridgesoak.h"
+#include "soak/sharedlinesoak.h"
 
 #include "kit/line.h"
 #include "kit/procinfo.h"
@@ -51,12 +53,6 @@ struct Settings
     milliseconds unplugged{1000}; // how long each unplug lasts
     int windows = 10;             // reporting windows per soak phase
 };
-
-void out(const QString &text)
-{
-    std::fputs(qPrintable(text + u'\n'), stdout);
-    std::fflush(stdout);
-}
 
 QString ms(double value, int decimals = 2)
 {
@@ -585,8 +581,10 @@ int main(int argc, char *argv[])
         soak.floodPhase();
         soak.unplugPhase();
     }
-    const QList<tarn::bench::BridgeSoakCheck> bridgeChecks =
-        tarn::bench::soakBridge({QCoreApplication::applicationDirPath()});
+    const QString bin = QCoreApplication::applicationDirPath();
+    QList<tarn::bench::BridgeSoakCheck> bridgeChecks = tarn::bench::soakBridge({bin});
+    bridgeChecks += tarn::bench::soakAttribution(bin, parser.isSet(quick) ? 5 : 30);
+    bridgeChecks += tarn::bench::soakLockOut(bin, parser.isSet(quick) ? 20s : 60s);
 
     QList<QStringList> rows;
     bool allPassed = true;

@@ -30,17 +30,20 @@ struct Rig
             log.clear(); // only a first opening that fails is of interest
     }
     // Each answer reads "owner status replies", the replies joined by ','.
-    void ask(int owner, const QByteArray &prefix, const List &codes)
+    void ask(int owner, const QByteArray &prefix, const List &codes,
+             LineRequest::Priority priority = LineRequest::Priority::Client)
     {
-        line.submit(&owners[owner], {prefix, codes}, [this, owner](const LineResult &result) {
+        const LineRequest request{prefix, codes, priority};
+        line.submit(&owners[owner], request, [this, owner](const LineResult &result) {
             static const char *const kNames[] = {"Ok", "NoReply", "Silenced", "LineDown"};
             log << QByteArray::number(owner) + ' ' + kNames[int(result.status)] + ' ' +
                        result.replies.join(',');
         });
     }
     // Plays a script, its steps apart by '|': "ask OWNER PREFIX CODE..." ("-": no prefix),
-    // "cancel OWNER", "raw BYTES" (the raw client sends them), "~N" (N milliseconds pass),
-    // "break" (the port fails), "jam"/"unjam" (writes fail or work), "unplug"/"plug"
+    // "poll OWNER PREFIX CODE..." (a background request), "cancel OWNER", "held BYTES" (they
+    // come without an event yet), "raw BYTES" (the raw client sends them), "~N" (N milliseconds
+    // pass), "break" (the port fails), "jam"/"unjam" (writes fail or work), "unplug"/"plug"
     // (openings fail or work; first, the first opening fails), "second" (a second raw
     // client comes; whether it is taken goes to the log), "raw2 BYTES" (it sends them),
     // "quit" (the first raw client goes), "?raw" and "?second" (each one's state goes to
@@ -49,8 +52,11 @@ struct Rig
     {
         for (const QByteArray &step : script.split('|')) {
             const List words = step.split(' ');
-            if (words[0] == "ask")
-                ask(words[1].toInt(), words[2] == "-" ? "" : words[2], words.mid(3));
+            if (words[0] == "ask" || words[0] == "poll")
+                ask(words[1].toInt(), words[2] == "-" ? "" : words[2], words.mid(3),
+                    LineRequest::Priority(words[0] == "poll"));
+            else if (words[0] == "held")
+                port.hold(step.mid(5));
             else if (words[0] == "cancel")
                 line.cancel(&owners[words[1].toInt()]);
             else if (words[0] == "raw")
@@ -80,7 +86,9 @@ struct Rig
 
     FakePort port;
     VirtualClock clock;
-    LineQueue line{port, clock};
+    LineQueue line{port, clock, [this] {
+                       return clock.now();
+                   }};
     FakeStream raw;
     FakeStream second;
     List log;
@@ -134,14 +142,17 @@ private slots:
         row("action without acknowledgement", "ask 1 - C00|80\r|~500", "C00\r", "1 NoReply ");
         row("first of two frames silent", "ask 1 A002 C0E C0C|~500", "A002C0E\r", "1 NoReply ");
         row("garbage up to the bound", "ask 1 - CR0|" + flood, "CR0\r", "");
-        row("garbage past the bound", "ask 1 - CR0|x" + flood, "CR0\r", "1 NoReply ");
         row("broadcast, quiet after a frame", "ask 1 AFFF C0E C0C|~499", "AFFFC0E\r", "");
         row("broadcast, both frames", "ask 1 AFFF C0E C0C|~500", "AFFFC0E\r|AFFFC0C\r", "1 Ok ");
         row("two frames are never split", "ask 1 A002 C0E C0C|ask 2 A001 CR0|\x06",
             "A002C0E\r|A002C0C\r", "");
-        row("arrival order, each to its owner",
-            "ask 1 A001 CR0|ask 2 A002 C0E C0C|ask 1 A003 CR1|00\r|\x06|\x06|01\r",
-            "A001CR0\r|A002C0E\r|A002C0C\r|A003CR1\r", "1 Ok 00|2 Ok \x06,\x06|1 Ok 01");
+        row("owners in turn, one request each, each answer to its owner",
+            "ask 4 A004 CR0|ask 1 A001 C0E|ask 1 A001 C0C|ask 1 A001 C0D|ask 2 A002 CR0|"
+            "ask 3 A003 CR0|01\r|\x06|00\r|02\r|\x06|\x06",
+            "A004CR0\r|A001C0E\r|A002CR0\r|A003CR0\r|A001C0C\r|A001C0D\r",
+            "4 Ok 01|1 Ok \x06|2 Ok 00|3 Ok 02|1 Ok \x06|1 Ok \x06");
+        row("bytes that came before the frame", "held 80\r|ask 1 A001 CR0|01\r", "A001CR0\r",
+            "1 Ok 01", "80\r");
         row("cancelled, waiting or on the line",
             "ask 1 A002 C0E C0C|ask 2 A001 CR0|cancel 2|\x06|cancel 1|\x06", "A002C0E\r|A002C0C\r",
             "");
@@ -156,7 +167,7 @@ private slots:
             "1 NoReply |2 Silenced ");
         row("heard again five seconds on", timedOut + "~5000|ask 2 A001 C00", "A001CR0\r|A001C00\r",
             "1 NoReply ");
-        row("another address is heard", timedOut + "ask 2 A002 C00", "A001CR0\r|A002C00\r",
+        row("another address is heard", timedOut + "ask 2 A002 C00|~500", "A001CR0\r|A002C00\r",
             "1 NoReply ");
         const QByteArray asked = "ask 1 A001 CR0|00\r|";
         row("reused to the last moment", asked + "~999|ask 2 A001 CR0", "A001CR0\r",
@@ -173,6 +184,26 @@ private slots:
             "A001CR0\r|A001CR0\r", "1 Ok 00|2 Ok 00", "01\r");
     }
     void aSilencedAddressOrAFreshReplyNeedsNoLine() { playAndCheck(); }
+
+    void aMissedReplyLeavesTheLineToSettleFirst_data()
+    {
+        addScriptColumns();
+        const QByteArray missed = "ask 1 A001 CR0|ask 2 A002 CR0|~500|";
+        const QByteArray first = "A001CR0\r";
+        const QByteArray both = "A001CR0\r|A002CR0\r";
+        row("quiet, to the last moment", missed + "~499", first, "1 NoReply ");
+        row("quiet, then the next frame", missed + "~500", both, "1 NoReply ");
+        row("a late reply restarts the quiet", missed + "~400|00\r|~499", first, "1 NoReply ",
+            "00\r");
+        row("then the next frame goes", missed + "~400|00\r|~500", both, "1 NoReply ", "00\r");
+        row("noise holds it a second at most", missed + "~400|x|~400|x|~199", first, "1 NoReply ",
+            "xx");
+        row("then the next frame goes", missed + "~400|x|~400|x|~200", both, "1 NoReply ", "xx");
+        const QByteArray flood(LineQueue::kReplyLimit + 1, 'x');
+        const QByteArray garbled = "ask 1 A001 CR0|ask 2 A002 CR0|" + flood + "|~";
+        row("a reply past its bound", garbled + "499", first, "1 NoReply ");
+    }
+    void aMissedReplyLeavesTheLineToSettleFirst() { playAndCheck(); }
 
     void theReusedRepliesAreBounded()
     {
@@ -229,12 +260,34 @@ private slots:
         row("the next raw frame goes at once", busy + "\x06|\x06|~9|raw C00\r", first + "|C00\r",
             answered, "\x06");
         row("ends at a carriage return", busy + "\x06|00\r|~10", after, answered, "00\r");
-        row("silent, held to 110 ms", busy + "\x06|~109", first, answered);
-        row("silent, free at 110 ms", busy + "\x06|~110", after, answered);
-        row("a reply coming, held", busy + "\x06|0|~509", first, answered, "0");
-        row("a reply coming, free at 510 ms", busy + "\x06|0|~510", after, answered, "0");
-        row("a broadcast like any frame", "raw AFFFC00\r|ask 1 A001 CR0|~110",
+        row("silent, held while the line settles", busy + "\x06|~599", first, answered);
+        row("silent, free once it has settled", busy + "\x06|~600", after, answered);
+        row("silent, its own next frame goes", busy + "\x06|~100|raw C01\r", first + "|C01\r",
+            answered);
+        row("a reply that never ends, held to 1 s", busy + "\x06|0|~999", first, answered, "0");
+        row("a reply that never ends, then free", busy + "\x06|0|~1000", after, answered, "0");
+        row("a silent broadcast leaves the line settled", "raw AFFFC00\r|ask 1 A001 CR0|~110",
             "AFFFC00\r|A001CR0\r", "");
+        // A request's wait behind the raw client, not counting a settling line.
+        const auto acked = [](int gap, int times) {
+            return ("~" + QByteArray::number(gap) + "|\x06|raw C00\r|").repeated(times) + "~0";
+        };
+        const QByteArray asked = "ask 1 A002 CR0|";
+        const int turn = int(LineQueue::kRawTurn / 5ms);
+        const QByteArray raws = QByteArray("C00\r|").repeated(turn);
+        row("a request waits behind the raw client", "raw C00\r|" + asked + acked(5, turn - 1),
+            raws.chopped(1), "", QByteArray("\x06").repeated(turn - 1));
+        row("until its turn is over", "raw C00\r|" + asked + acked(5, turn), raws + "A002CR0\r", "",
+            QByteArray("\x06").repeated(turn));
+        row("settling is not part of that wait",
+            "raw A001C00\r|" + asked + "~100|raw C00\r|" + acked(50, 21),
+            "A001C00\r|" + QByteArray("C00\r|").repeated(21) + "A002CR0\r", "",
+            QByteArray("\x06").repeated(21));
+        const QByteArray poll = "raw C00\r|poll 1 A001 CR0|ask 2 A002 CR0|\x06|~10|00\r|~89";
+        row("a background request waits for the others", poll, "C00\r|A002CR0\r", "2 Ok 00",
+            "\x06");
+        row("and for a pause after the raw client", poll + "|~1", "C00\r|A002CR0\r|A001CR0\r",
+            "2 Ok 00", "\x06");
         row("late and stray bytes", "ask 1 A001 CR0|00\r\x06|idle\r|ask 2 A002 CR0|~500|late\r",
             "A001CR0\r|A002CR0\r", "1 Ok 00|2 NoReply ", "\x06idle\rlate\r");
     }

@@ -51,7 +51,7 @@ struct Rig
     QString err;
     QTextStream outStream{&out};
     QTextStream errStream{&err};
-    Sender sender{port, clock, outStream, errStream};
+    Sender sender{port, clock, [this] { return clock.now(); }, outStream, errStream};
     QList<int> finished;
 };
 
@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(rig.port.log.last(), "close");
     }
 
-    void eachCommandWaitsForItsReplyOrItsTimeOutAndTheRestStillGoesOut()
+    void eachCommandWaitsForItsReplyOrItsTimeOutAndTheRestGoesOutOnASettledLine()
     {
         Rig rig;
         rig.start({{"power-on", "C00"}, {"status", "CR0"}, {"mode", "CR1"}}, "A001", 700ms);
@@ -199,6 +199,11 @@ private slots:
         QVERIFY(rig.err.isEmpty());
         rig.clock.advance(1ms);
         QCOMPARE(rig.err, "tarn-send: status: no reply within 700 ms\n");
+        rig.clock.advance(300ms);
+        rig.port.arrive("00\r"); // status's late reply, not mode's: the line settles first
+        rig.clock.advance(499ms);
+        QCOMPARE(rig.port.frames.size(), 2);
+        rig.clock.advance(1ms);
         QCOMPARE(rig.port.frames.size(), 3);
         rig.port.arrive("2\r");
         QCOMPARE(rig.outLines().last(), "STATUS Input mode 2");
@@ -253,7 +258,11 @@ private slots:
         QVERIFY2(rig.out.endsWith(R"("status":" Power ON"})"
                                   "\n"),
                  qPrintable(rig.out));
-        rig.clock.advance(2500ms); // the third round meets silence for longer than the interval
+        // The third round meets silence for longer than the interval; the fourth follows as
+        // soon as the line has settled.
+        rig.clock.advance(2999ms);
+        QCOMPARE(rig.port.frames.size(), 3);
+        rig.clock.advance(1ms);
         QCOMPARE(rig.port.frames.size(), 4);
         rig.clock.advance(1500ms);
         QCOMPARE(finished, QList{2}); // the worst round's status

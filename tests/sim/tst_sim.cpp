@@ -31,8 +31,9 @@ QList<qint64> values(const Options &o)
     return QList<qint64>() << o.projectors << o.timing.warmup.count() << o.timing.cooldown.count()
                            << o.timing.hour.count() << o.conditions.temperatureError
                            << o.conditions.powerSave << o.tcpPort.value_or(-1) << o.faults.silent
-                           << o.faults.delay.count() << o.faults.split << o.faults.noise
-                           << o.floodBaud.value_or(-1) << o.seed.value_or(-1) << o.help;
+                           << o.faults.delay.count() << o.faults.latePercent << o.faults.split
+                           << o.faults.noise << o.floodBaud.value_or(-1) << o.seed.value_or(-1)
+                           << o.help;
 }
 
 } // namespace
@@ -251,11 +252,11 @@ private slots:
             return parseOptions(QString(arguments).split(u' ', Qt::SkipEmptyParts));
         };
         QCOMPARE(values(std::get<Options>(parse(""))), values(Options{}));
-        QCOMPARE(
-            values(std::get<Options>(parse(
-                "--projectors 1 --warmup=0 --cooldown 20 --hour-ms 1 --temperature-error "
-                "--tcp 65535 --silent --delay 7 --split --noise --flood 9600 --seed 4294967295"))),
-            (QList<qint64>{1, 0, 20, 1, 1, 0, 65535, 1, 7, 1, 1, 9600, 4294967295, 0}));
+        QCOMPARE(values(std::get<Options>(parse(
+                     "--projectors 1 --warmup=0 --cooldown 20 --hour-ms 1 --temperature-error "
+                     "--tcp 65535 --silent --delay 7 --late 100 --split --noise --flood 9600 "
+                     "--seed 4294967295"))),
+                 (QList<qint64>{1, 0, 20, 1, 1, 0, 65535, 1, 7, 100, 1, 1, 9600, 4294967295, 0}));
         const Options other = std::get<Options>(parse("-h --power-save --link /tmp/com"));
         QVERIFY(other.help && other.conditions.powerSave && !other.conditions.temperatureError);
         QCOMPARE(other.link, "/tmp/com");

@@ -29,6 +29,8 @@ public:
 
     // What the far end sends: raises a receive event with these bytes waiting.
     void arrive(const QByteArray &bytes);
+    // Bytes that have come but whose receive event has not been raised yet.
+    void hold(const QByteArray &bytes) { m_pending += bytes; }
     // Raises an event that is not a receive event.
     void raiseEvent(int code);
     // The port fails on its own, as when the device goes away.

@@ -1,25 +1,42 @@
 #include "auththrottle.h"
 
+#include <QHostAddress>
+
 namespace tarn::bridge {
 
-void AuthThrottle::recordFailure(const QString &address)
+QString AuthThrottle::clientOf(const QString &address)
 {
-    if (!m_failures.contains(address) && m_failures.size() >= kMaxAddresses)
+    const QHostAddress host(address);
+    bool isV4 = false;
+    const quint32 v4 = host.toIPv4Address(&isV4); // an IPv4-mapped IPv6 address too
+    if (isV4)
+        return QHostAddress(v4).toString();
+    if (host.protocol() != QAbstractSocket::IPv6Protocol)
+        return address;
+    Q_IPV6ADDR bytes = host.toIPv6Address();
+    std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8{0});
+    return QHostAddress(bytes).toString() + QStringLiteral("/64");
+}
+
+void AuthThrottle::recordFailure(const QString &client)
+{
+    if (!m_failures.contains(client) && m_failures.size() >= kMaxAddresses)
         makeRoom();
-    QList<milliseconds> &times = m_failures[address];
+    QList<milliseconds> &times = m_failures[client];
     times.append(m_now());
-    if (times.size() > kFailures)
+    if (times.size() > kTries)
         times.removeFirst();
 }
 
-milliseconds AuthThrottle::greetingDelay(const QString &address) const
+milliseconds AuthThrottle::wait(const QString &client) const
 {
-    const QList<milliseconds> times = m_failures.value(address);
-    const bool throttled = times.size() >= kFailures && m_now() - times.first() < kWindow;
-    return throttled ? kDelay : milliseconds::zero();
+    const QList<milliseconds> times = m_failures.value(client);
+    if (times.size() < kTries)
+        return milliseconds::zero();
+    return std::max(times.first() + kWindow - m_now(), milliseconds::zero());
 }
 
-// Forgets every address whose last failure is out of the window, or else the one whose
+// Forgets every client whose last failure is out of the window, or else the one whose
 // last failure is the oldest.
 void AuthThrottle::makeRoom()
 {

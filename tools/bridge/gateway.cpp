@@ -17,38 +17,37 @@ Gateway::~Gateway() = default;
 
 void Gateway::accept(std::unique_ptr<Stream> stream, const Profile &profile, const QString &address)
 {
+    const QString client = AuthThrottle::clientOf(address);
+    const QString refused = refusal(client);
     Connection &connection = adopt(std::move(stream));
-    if (!admit(connection))
+    Stream &peer = *connection.stream;
+    if (!refused.isEmpty()) {
+        refuse(peer, refused);
         return;
-    Stream &client = *connection.stream;
-    m_log(QStringLiteral("%1 connected (%2)").arg(client.peer(), profile.who));
+    }
+    m_log(QStringLiteral("%1 connected (%2)").arg(peer.peer(), profile.who));
+    connection.client = client;
+    connection.authenticated = !m_settings.password;
     const quint32 random =
         m_settings.random ? m_settings.random() : QRandomGenerator::system()->generate();
     Session::Settings settings{profile, m_settings.password, random, {}};
     if (m_settings.verbose)
         settings.verboseLog = m_log;
-    connection.session = std::make_unique<Session>(client, m_line, m_timers, settings);
+    connection.session = std::make_unique<Session>(peer, m_line, m_timers, settings);
+    Stream *key = &peer;
+    connect(connection.session.get(), &Session::authenticated, this,
+            [this, key] { m_connections.at(key).authenticated = true; });
     connect(connection.session.get(), &Session::authenticationFailed, this,
-            [this, &client, address] {
-                m_log(QStringLiteral("%1 failed to authenticate").arg(client.peer()));
-                m_throttle.recordFailure(address);
-            });
-    const milliseconds delay = m_throttle.greetingDelay(address);
-    if (delay > milliseconds::zero())
-        m_log(QStringLiteral("%1 failed to authenticate %2 times within a minute: its greeting "
-                             "waits %3 s")
-                  .arg(address)
-                  .arg(AuthThrottle::kFailures)
-                  .arg(delay.count() / 1000));
-    connection.session->start(delay);
+            [this, key, client] { onAuthenticationFailed(key, client); });
+    connect(connection.session.get(), &Session::dropped, this, [this, key](const QString &why) {
+        m_log(key->peer() + QStringLiteral(" closed: ") + why);
+    });
+    connection.session->start();
 }
 
 void Gateway::acceptRaw(std::unique_ptr<Stream> stream)
 {
-    Connection &connection = adopt(std::move(stream));
-    if (!admit(connection))
-        return;
-    Stream &client = *connection.stream;
+    Stream &client = *adopt(std::move(stream)).stream;
     if (!m_line.attachRaw(client)) {
         m_log(QStringLiteral("%1 refused: a raw client is connected already").arg(client.peer()));
         client.close();
@@ -66,18 +65,69 @@ Gateway::Connection &Gateway::adopt(std::unique_ptr<Stream> stream)
     return connection;
 }
 
-bool Gateway::admit(Connection &connection)
+// Why a new PJLink connection from `client` is refused, or nothing when it is served.
+QString Gateway::refusal(const QString &client) const
 {
-    if (m_open >= kMaxConnections) {
-        if (!std::exchange(m_refusing, true))
-            m_log(QStringLiteral("%1 connections open: refusing more until one closes")
-                      .arg(kMaxConnections));
-        connection.stream->close();
-        return false;
+    int open = 0, fromClient = 0, strangers = 0, strangersFromClient = 0;
+    for (const auto &[stream, connection] : m_connections) {
+        if (!connection.session)
+            continue;
+        const bool same = connection.client == client;
+        ++open;
+        fromClient += same;
+        strangers += !connection.authenticated;
+        strangersFromClient += !connection.authenticated && same;
     }
-    connection.counted = true;
-    ++m_open;
-    return true;
+    if (open >= kMaxConnections)
+        return QStringLiteral("%1 PJLink connections are open").arg(kMaxConnections);
+    if (!m_settings.password)
+        return fromClient >= kMaxPerClient ? QStringLiteral("%1 connections from %2 are open")
+                                                 .arg(kMaxPerClient)
+                                                 .arg(client)
+                                           : QString();
+    if (strangers >= kMaxStrangers)
+        return QStringLiteral("%1 connections are not yet authenticated").arg(kMaxStrangers);
+    if (strangersFromClient >= kMaxStrangersPerClient)
+        return QStringLiteral("%1 connections from %2 are not yet authenticated")
+            .arg(kMaxStrangersPerClient)
+            .arg(client);
+    if (m_throttle.wait(client) > milliseconds::zero())
+        return QStringLiteral("%1 failed to authenticate %2 times within a minute")
+            .arg(client)
+            .arg(AuthThrottle::kTries);
+    return {};
+}
+
+// Closes a connection at once; each reason is logged once until a served connection closes.
+void Gateway::refuse(Stream &stream, const QString &why)
+{
+    if (std::exchange(m_refusing, why) != why)
+        m_log(QStringLiteral("%1 refused: %2; refusing more like it until a connection closes")
+                  .arg(stream.peer(), why));
+    stream.close();
+}
+
+// A client that has used up its tries loses its other connections that have not
+// authenticated yet: none of them may try before its wait is over.
+void Gateway::onAuthenticationFailed(Stream *stream, const QString &client)
+{
+    m_log(QStringLiteral("%1 failed to authenticate").arg(stream->peer()));
+    m_throttle.recordFailure(client);
+    const milliseconds wait = m_throttle.wait(client);
+    if (wait == milliseconds::zero())
+        return;
+    m_log(QStringLiteral("%1 failed to authenticate %2 times within a minute: refused for %3 s")
+              .arg(client)
+              .arg(AuthThrottle::kTries)
+              .arg((wait.count() + 999) / 1000));
+    std::vector<Stream *> others;
+    for (const auto &[other, connection] : m_connections) {
+        if (other != stream && connection.session && !connection.authenticated &&
+            connection.client == client)
+            others.push_back(other);
+    }
+    for (Stream *other : others)
+        other->close();
 }
 
 // The stream may be in the middle of emitting, and the session of closing it: both go
@@ -88,12 +138,10 @@ void Gateway::onClosed(Stream *stream)
     if (it == m_connections.end())
         return;
     Connection &connection = it->second;
-    if (connection.counted) {
-        --m_open;
-        m_refusing = false;
-    }
-    if (connection.session)
+    if (connection.session) {
+        m_refusing.clear();
         m_line.cancel(connection.session.get());
+    }
     m_closed.push_back(std::move(connection));
     m_connections.erase(it);
     if (m_closed.size() == 1)

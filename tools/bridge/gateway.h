@@ -17,21 +17,28 @@ class LineService;
 class Session;
 class Stream;
 
-// Every client connection of the process, PJLink and raw alike: at most kMaxConnections
-// at a time, the next one closed at once. Each PJLink client gets a session; an address
-// that keeps failing authentication waits for its greeting.
+// Every client connection of the process. Each PJLink client gets a session, within caps
+// that keep strangers from holding every slot (anchored on OpenSSH's MaxStartups and
+// LoginGraceTime): at most kMaxConnections in all; with authentication, at most
+// kMaxStrangers not yet authenticated, kMaxStrangersPerClient of them from one client (an
+// IPv6 client counts by its /64), and none from a client that the throttle holds back;
+// without it, at most kMaxPerClient from one client. A connection past a cap is closed at
+// once. The raw client has a slot of its own, outside these.
 class Gateway final : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kMaxConnections = 32;
+    static constexpr int kMaxStrangers = 8;
+    static constexpr int kMaxStrangersPerClient = 4;
+    static constexpr int kMaxPerClient = 16;
 
     using Log = std::function<void(const QString &)>;
     struct Settings
     {
         std::optional<QByteArray> password; // none: no authentication
         bool verbose = false;
-        AuthThrottle::Clock now;         // a steady clock, for the throttle
+        Clock now;                       // a steady clock, for the throttle
         std::function<quint32()> random; // the greeting's random digits
     };
 
@@ -44,18 +51,19 @@ public:
     // Hands a raw client to the line; one the line turns away is closed, with a log line.
     void acceptRaw(std::unique_ptr<Stream> stream);
 
-    int connections() const { return m_open; }
-
 private:
     struct Connection
     {
         std::unique_ptr<Stream> stream;
-        std::unique_ptr<Session> session; // none for a raw client
-        bool counted = false;
+        std::unique_ptr<Session> session; // none for a raw client or a refused one
+        QString client;                   // AuthThrottle::clientOf its address
+        bool authenticated = false;
     };
 
     Connection &adopt(std::unique_ptr<Stream> stream);
-    bool admit(Connection &connection);
+    QString refusal(const QString &client) const;
+    void refuse(Stream &stream, const QString &why);
+    void onAuthenticationFailed(Stream *stream, const QString &client);
     void onClosed(Stream *stream);
 
     LineService &m_line;
@@ -65,8 +73,7 @@ private:
     AuthThrottle m_throttle;
     std::unordered_map<Stream *, Connection> m_connections;
     std::vector<Connection> m_closed; // to be deleted
-    int m_open = 0;
-    bool m_refusing = false; // the limit was reported and has not been left since
+    QString m_refusing;               // the refusal last logged, until a served connection closes
 };
 
 } // namespace tarn::bridge

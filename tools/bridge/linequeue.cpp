@@ -14,12 +14,17 @@ QByteArrayView prefixOf(QByteArrayView frame)
 }
 } // namespace
 
-LineQueue::LineQueue(AsyncCommControl &port, TimerFactory &timers, QObject *parent)
-    : QObject(parent), m_port(port), m_keeper(port, timers), m_raw(timers),
+LineQueue::LineQueue(AsyncCommControl &port, TimerFactory &timers, Clock now, QObject *parent)
+    : QObject(parent), m_port(port), m_now(std::move(now)), m_keeper(port, timers), m_raw(timers),
       m_silenced(timers, kSilence, kMemoryEntries), m_answers(timers, kReuse, kMemoryEntries),
-      m_deadline(timers.createTimer())
+      m_deadline(timers.createTimer()), m_wake(timers.createTimer())
 {
     m_deadline->setTickHandler([this] { onDeadline(); });
+    m_wake->setTickHandler([this] {
+        m_wake->setEnabled(false);
+        pump();
+    });
+    m_rawTick = m_now();
     connect(&m_keeper, &LineKeeper::changed, this, &LineQueue::onLineChanged);
     connect(&m_port, &CommControl::onComm, this, &LineQueue::onComm);
     connect(&m_raw, &RawClient::frameWaiting, this, &LineQueue::onRawFrame);
@@ -39,38 +44,65 @@ void LineQueue::submit(const void *owner, const LineRequest &request, LineCallba
         done({LineResult::Status::LineDown, {}});
         return;
     }
-    m_queue.push_back({owner, request, std::move(done)});
+    const bool background = request.priority == LineRequest::Priority::Background;
+    (background ? m_background : m_clients).push({owner, request, std::move(done), rawClock()});
     pump();
 }
 
 void LineQueue::cancel(const void *owner)
 {
-    std::erase_if(m_queue, [owner](const Waiting &waiting) { return waiting.owner == owner; });
+    m_clients.cancel(owner);
+    m_background.cancel(owner);
     if (m_current && m_current->owner == owner)
         m_current->done = nullptr; // its frames finish, so that the line stays in step
 }
 
-// Gives the free line to the next frame: the raw client's first, then the oldest request
-// that needs the line. Requests that can be answered without it are answered on the way.
+// Gives the free line to the next transaction: the raw client's frame first, unless its
+// turn is over; then a request, in turn. Requests that can be answered without the line
+// are answered on the way.
 void LineQueue::pump()
 {
     while ((m_turn == Turn::None || m_turn == Turn::RawHold) && m_keeper.up()) {
-        if (m_raw.hasFrame()) {
+        const bool rawTurnOver = rawTurnIsOver();
+        if (m_raw.hasFrame() && !rawTurnOver) {
             sendRaw(m_raw.takeFrame());
             continue;
         }
-        if (m_queue.empty() || m_turn == Turn::RawHold)
+        if (m_turn == Turn::RawHold && !rawTurnOver)
+            return; // the hold's end comes back here
+        std::optional<Waiting> next = nextRequest();
+        if (!next)
             return;
-        Waiting next = std::move(m_queue.front());
-        m_queue.pop_front();
-        if (answerWithoutLine(next))
-            continue;
-        m_current = std::move(next);
-        m_turn = Turn::Request;
-        m_code = 0;
-        m_replies.clear();
-        sendCode();
+        if (!answerWithoutLine(*next))
+            startRequest(std::move(*next));
     }
+}
+
+// The request whose turn it is, on a settled line: a client's, else a background one at
+// least kBackgroundAfterRaw after the raw client's last transaction.
+std::optional<Waiting> LineQueue::nextRequest()
+{
+    if (m_clients.empty() && m_background.empty())
+        return std::nullopt;
+    const milliseconds now = m_now();
+    if (const milliseconds settling = m_settle.wait(now); settling > milliseconds::zero()) {
+        wakeIn(settling);
+        return std::nullopt;
+    }
+    if (!m_clients.empty())
+        return m_clients.take();
+    if (const milliseconds quiet = now - m_rawEnded; quiet < kBackgroundAfterRaw) {
+        wakeIn(kBackgroundAfterRaw - quiet);
+        return std::nullopt;
+    }
+    return m_background.take();
+}
+
+// Whether a client's request has waited kRawTurn behind the raw client, on a settled line.
+bool LineQueue::rawTurnIsOver()
+{
+    const std::optional<milliseconds> mark = m_clients.earliestMark();
+    return mark && m_settle.wait(m_now()) == milliseconds::zero() && rawClock() - *mark >= kRawTurn;
 }
 
 bool LineQueue::answerWithoutLine(Waiting &waiting)
@@ -92,6 +124,15 @@ bool LineQueue::answerWithoutLine(Waiting &waiting)
     return true;
 }
 
+void LineQueue::startRequest(Waiting waiting)
+{
+    m_current = std::move(waiting);
+    setTurn(Turn::Request);
+    m_code = 0;
+    m_replies.clear();
+    sendCode();
+}
+
 void LineQueue::sendCode()
 {
     const LineRequest &request = m_current->request;
@@ -107,17 +148,20 @@ void LineQueue::sendRaw(const QByteArray &frame)
     const QByteArrayView prefix = prefixOf(frame);
     if (!isQuery(QByteArrayView(frame).sliced(prefix.size())))
         forgetAnswers(prefix);
-    m_turn = Turn::Raw;
+    setTurn(Turn::Raw);
     m_rawAnswered = false;
+    m_rawExpectsReply = prefix != kEveryProjector;
     transmit(frame);
 }
 
+// Bytes that came before the frame are no part of its reply: they go to the raw client.
 // A port that cannot take the frame yet (its output buffer is full: a stalled line, or a
 // simulator that answers faster than the line speed lets the frame go out) is offered it
 // again every kWriteRetry. After kReplyTimeout of that the line is lost: every request is
 // answered before this returns. (A port that has closed reports its loss meanwhile.)
 void LineQueue::transmit(const QByteArray &frame)
 {
+    m_raw.deliver(m_port.input());
     m_unsent = frame;
     m_stalled = milliseconds::zero();
     writeUnsent();
@@ -151,41 +195,34 @@ void LineQueue::onComm()
     if (m_port.commEvent() != CommControl::kEventReceive)
         return;
     const QByteArray bytes = m_port.input();
-    if (m_turn == Turn::None || !m_unsent.isEmpty()) {
-        m_raw.deliver(bytes); // outside a transaction, or before its frame is out
-        return;
-    }
-    if (m_turn == Turn::Request) {
+    rawClock();
+    m_settle.heard(m_now());
+    const bool frameOut = m_unsent.isEmpty();
+    if (m_turn == Turn::Request && frameOut) {
         takeReply(bytes);
         return;
     }
-    m_raw.deliver(bytes);
+    m_raw.deliver(bytes); // the raw client's reply, or late or stray bytes
+    if (m_turn != Turn::Raw || !frameOut)
+        return;
     m_rawAnswered = true;
     if (bytes.contains(kAck) || bytes.contains(kCr))
-        holdForRaw();
-}
-
-// The end of a raw transaction. The line stays with the raw client for kRawHold, so that
-// a button it repeats keeps its rhythm: requests wait until it pauses.
-void LineQueue::holdForRaw()
-{
-    m_turn = Turn::RawHold;
-    m_deadline->setInterval(kRawHold);
-    m_deadline->setEnabled(true);
-    pump();
+        endRaw(false);
 }
 
 void LineQueue::takeReply(const QByteArray &bytes)
 {
     const LineRequest &request = m_current->request;
-    if (request.broadcast())
-        return; // nothing answers a broadcast: this is noise
+    if (request.broadcast()) {
+        m_raw.deliver(bytes); // nothing answers a broadcast: this is noise
+        return;
+    }
     m_reply += bytes;
     const QByteArray &code = request.codes[m_code];
     const qsizetype end = replyEnd(code, m_reply);
     if (end < 0) {
         if (m_reply.size() > kReplyLimit)
-            finish({LineResult::Status::NoReply, m_replies});
+            giveUp();
         return;
     }
     m_replies << m_reply.left(isQuery(code) ? end : end + 1);
@@ -201,6 +238,19 @@ void LineQueue::takeReply(const QByteArray &bytes)
     finish({LineResult::Status::Ok, m_replies});
 }
 
+// The end of a raw transaction. The line stays with the raw client for kRawHold, so that
+// a button it repeats keeps its rhythm: requests wait until it pauses, or its turn is over.
+void LineQueue::endRaw(bool unsettled)
+{
+    if (unsettled)
+        unsettle();
+    m_rawEnded = m_now();
+    setTurn(Turn::RawHold);
+    m_deadline->setInterval(kRawHold);
+    m_deadline->setEnabled(true);
+    pump();
+}
+
 void LineQueue::onDeadline()
 {
     if (!m_unsent.isEmpty()) {
@@ -211,12 +261,12 @@ void LineQueue::onDeadline()
         if (m_rawAnswered && m_deadline->interval() == kRawQuiet)
             m_deadline->setInterval(kReplyTimeout - kRawQuiet); // a reply is coming in
         else
-            holdForRaw();
+            endRaw(m_rawExpectsReply);
         return;
     }
     if (m_turn != Turn::Request) {
         m_deadline->setEnabled(false);
-        m_turn = Turn::None; // the raw client paused
+        setTurn(Turn::None); // the raw client paused
         pump();
         return;
     }
@@ -229,6 +279,13 @@ void LineQueue::onDeadline()
         return;
     }
     m_silenced.put(request.prefix);
+    giveUp();
+}
+
+// The reply did not end: the rest of it may still come, so the line must settle.
+void LineQueue::giveUp()
+{
+    unsettle();
     finish({LineResult::Status::NoReply, m_replies});
 }
 
@@ -237,7 +294,7 @@ void LineQueue::finish(const LineResult &result)
     m_deadline->setEnabled(false);
     const LineCallback done = std::exchange(m_current->done, nullptr);
     m_current.reset();
-    m_turn = Turn::None;
+    setTurn(Turn::None);
     if (done)
         done(result);
     pump();
@@ -251,17 +308,18 @@ void LineQueue::onLineChanged(bool up, const QString &description)
         return;
     }
     m_deadline->setEnabled(false);
+    m_wake->setEnabled(false);
     m_raw.dropWaiting();
-    if (m_current)
-        m_queue.push_front(std::move(*m_current));
-    m_current.reset();
-    m_turn = Turn::None;
-    // One at a time from the queue itself, so that a callback may still cancel others.
-    while (!m_queue.empty()) {
-        const LineCallback done = std::move(m_queue.front().done);
-        m_queue.pop_front();
-        if (done)
-            done({LineResult::Status::LineDown, {}});
+    std::optional<Waiting> current = std::exchange(m_current, std::nullopt);
+    setTurn(Turn::None);
+    if (current && current->done)
+        current->done({LineResult::Status::LineDown, {}});
+    // One at a time from the queues themselves, so that a callback may still cancel others.
+    for (Rotation *waiting : {&m_clients, &m_background}) {
+        while (std::optional<Waiting> next = waiting->take()) {
+            if (next->done)
+                next->done({LineResult::Status::LineDown, {}});
+        }
     }
 }
 
@@ -278,6 +336,33 @@ void LineQueue::onRawFrame()
 void LineQueue::forgetAnswers(QByteArrayView prefix)
 {
     m_answers.forget(prefix == kEveryProjector ? QByteArrayView() : prefix);
+}
+
+void LineQueue::setTurn(Turn turn)
+{
+    rawClock(); // counted up to now under the turn that ends
+    m_turn = turn;
+}
+
+void LineQueue::unsettle()
+{
+    rawClock();
+    m_settle.begin(m_now());
+}
+
+void LineQueue::wakeIn(milliseconds wait)
+{
+    m_wake->setInterval(wait);
+    m_wake->setEnabled(true);
+}
+
+milliseconds LineQueue::rawClock()
+{
+    const milliseconds now = m_now();
+    if (m_turn == Turn::Raw || m_turn == Turn::RawHold)
+        m_rawClock += std::max(now - std::max(m_rawTick, m_settle.end()), milliseconds::zero());
+    m_rawTick = now;
+    return m_rawClock;
 }
 
 } // namespace tarn::bridge

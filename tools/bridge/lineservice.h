@@ -12,8 +12,16 @@ class Stream;
 // sent one after the other in a single transaction that nothing else interrupts.
 struct LineRequest
 {
+    // Clients' requests take turns; a background request (the gateway's own) goes only
+    // when none waits, and not just after a raw transaction.
+    enum class Priority
+    {
+        Client,
+        Background,
+    };
     QByteArray prefix;       // "", "A001" to "A004", or "AFFF" for every projector
     QList<QByteArray> codes; // three-character codes, e.g. {"CR0"} or {"C0E", "C0C"}
+    Priority priority = Priority::Client;
 
     bool broadcast() const { return prefix == "AFFF"; }
 };
@@ -35,8 +43,8 @@ struct LineResult
 
 using LineCallback = std::function<void(const LineResult &)>;
 
-// The serial line shared by every client of the gateway. Requests go out in arrival
-// order, one transaction at a time; a raw client's frames go first.
+// The serial line shared by every client of the gateway, one transaction at a time.
+// Clients take turns, one request each; a raw client's frames go first, within a bound.
 class LineService
 {
 public:

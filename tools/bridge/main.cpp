@@ -76,20 +76,18 @@ int main(int argc, char *argv[])
     tarn::SerialControl port;
     port.setDevice(1, options.port);
     tarn::QtTimerFactory timers;
-    LineQueue line(port, timers);
+    QElapsedTimer clock;
+    clock.start();
+    const Clock now = [&clock] {
+        return std::chrono::milliseconds(clock.elapsed());
+    };
+    LineQueue line(port, timers, now);
     QObject::connect(&line, &LineQueue::lineStateChanged, [](bool up, const QString &why) {
         logLine(QStringLiteral("line %1: %2").arg(up ? u"up" : u"down", why));
     });
     QObject::connect(&line, &LineQueue::rawClientRefused, &logLine);
 
-    QElapsedTimer clock;
-    clock.start();
-    Gateway gateway(line, timers,
-                    {password,
-                     options.verbose,
-                     [&clock] { return std::chrono::milliseconds(clock.elapsed()); },
-                     {}},
-                    &logLine);
+    Gateway gateway(line, timers, {password, options.verbose, now, {}}, &logLine);
     Listeners listeners(gateway, &logLine);
     if (!listen(listeners, options))
         return kStartFailure;

@@ -104,7 +104,8 @@ QList<QCommandLineOption> options()
         {"listen",
          "Serve PJLink on PORT for WHO: single (frames without a prefix), 1 to 4 (A001 to "
          "A004) or all (AFFF). ADDR defaults to 0.0.0.0; an IPv6 address goes in brackets. "
-         "Repeatable: one port per projector. PJLink's own port is 4352.",
+         "Repeatable: give each projector an address of its own on PJLink's port 4352, e.g. "
+         "192.0.2.11:4352=1 192.0.2.12:4352=2.",
          "[ADDR:]PORT=WHO"},
         {"password-file",
          "The PJLink password: one line of at most 32 printable ASCII characters. The file "
@@ -212,8 +213,15 @@ QString usage()
                                 "[OPTION]..."));
     return text +
            QStringLiteral(
-               "\nA PJLink client that fails to authenticate 3 times within a minute waits 5 s\n"
-               "for its next greeting. At most 32 connections are served at a time.\n"
+               "\nA PJLink client authenticates within 10 s of its greeting and ends each request\n"
+               "line within 5 s of its first byte; a connection with neither a request nor an\n"
+               "answer for 30 s is closed. At most 32 PJLink connections; of them at most 8\n"
+               "not yet authenticated, 4 of those from one address (IPv6: one /64); without\n"
+               "authentication at most 16 from one address. Past a cap a connection is closed at\n"
+               "once. An address that fails to authenticate 15 times within a minute is refused\n"
+               "until its oldest failure is a minute old. The raw client has a slot of its own.\n"
+               "A reply that does not come within 500 ms is ERR4, and the line must then be\n"
+               "quiet for 500 ms (a second at most) before the next request's frame.\n"
                "PORT 0 picks a free port; the log names it.\n"
                "\nIt runs until stopped by a signal. Exit status: 1 could not start (reason on\n"
                "standard error), 64 unusable arguments.\n");

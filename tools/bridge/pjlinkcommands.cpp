@@ -11,6 +11,7 @@ namespace {
 constexpr qint64 kMaxLampHours = 99999; // PJLink's lamp time has at most five digits
 constexpr qsizetype kMaxInfo = 32;      // PJLink's INFO has at most 32 characters
 constexpr int kLamps = 4;
+constexpr qsizetype kHeader = 6; // "%1POWR"
 
 Plan answered(QByteArray value)
 {
@@ -32,10 +33,11 @@ ProjectorStatus readOne(const LineResult &result, qsizetype index, const char *r
     return readReply(QLatin1StringView(readCode), result.replies.at(index));
 }
 
+// Done when each reply ends with the acknowledgement, whatever stray bytes came before it.
 QByteArray acknowledged(const LineResult &result, const Profile &)
 {
     for (const QByteArray &reply : result.replies) {
-        if (reply != QByteArrayView(&kAck, 1))
+        if (!reply.endsWith(kAck))
             return "ERR4";
     }
     return "OK";
@@ -234,12 +236,11 @@ Plan forBroadcast(Plan plan)
 Plan planFor(QByteArrayView command, const Profile &profile)
 {
     // "%1", four characters, then a space and the parameter.
-    constexpr qsizetype kBodyEnd = 6;
-    if (command.size() < kBodyEnd || !command.startsWith("%1") ||
-        (command.size() > kBodyEnd && command[kBodyEnd] != ' '))
+    if (!isRequest(command) || command[1] != '1' ||
+        (command.size() > kHeader && command[kHeader] != ' '))
         return answered("ERR1");
     const QByteArrayView body = command.sliced(2, 4);
-    const QByteArrayView parameter = command.sliced(std::min(command.size(), kBodyEnd + 1));
+    const QByteArrayView parameter = command.sliced(std::min(command.size(), kHeader + 1));
     for (const Command &c : kCommands) {
         if (c.body != body)
             continue;
@@ -259,13 +260,14 @@ QByteArray answerFrom(const Plan &plan, const LineResult &result, const Profile 
     return plan.read(result, profile);
 }
 
-QByteArray replyLine(QByteArrayView command, QByteArrayView value)
+bool isRequest(QByteArrayView line)
 {
-    const QByteArrayView header =
-        command.startsWith('%') && command.size() >= 2 ? command.first(2) : QByteArrayView("%1");
-    const QByteArrayView body = command.sliced(std::min<qsizetype>(2, command.size()));
-    return header.toByteArray() + body.first(std::min<qsizetype>(4, body.size())).toByteArray() +
-           '=' + value.toByteArray() + '\r';
+    return line.size() >= kHeader && line[0] == '%' && line[1] >= '0' && line[1] <= '9';
+}
+
+QByteArray replyLine(QByteArrayView request, QByteArrayView value)
+{
+    return request.first(kHeader).toByteArray() + '=' + value.toByteArray() + '\r';
 }
 
 } // namespace tarn::bridge

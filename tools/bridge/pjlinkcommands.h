@@ -27,8 +27,11 @@ Plan planFor(QByteArrayView command, const Profile &profile);
 // that failed or a reply that cannot be read.
 QByteArray answerFrom(const Plan &plan, const LineResult &result, const Profile &profile);
 
-// The whole reply line to `command`: its first six characters (header, class and
-// command), "=", the value and a carriage return.
-QByteArray replyLine(QByteArrayView command, QByteArrayView value);
+// Whether a line is a PJLink request: "%", a class digit and four command characters.
+bool isRequest(QByteArrayView line);
+
+// The whole reply line to a request: its first six characters ("%", the class digit and
+// the four command characters), "=", the value and a carriage return.
+QByteArray replyLine(QByteArrayView request, QByteArrayView value);
 
 } // namespace tarn::bridge

@@ -9,6 +9,7 @@ namespace tarn::bridge {
 namespace {
 
 constexpr qsizetype kDigestLength = 32;
+const QString kNotPjlink = QStringLiteral("sent a line that is not a PJLink request");
 
 QByteArray randomDigits(quint32 random)
 {
@@ -20,21 +21,29 @@ QByteArray randomDigits(quint32 random)
 Session::Session(Stream &stream, LineService &line, TimerFactory &timers, Settings settings)
     : m_stream(stream), m_line(line), m_settings(std::move(settings)),
       m_framer(kMaxCommand + (m_settings.password ? kDigestLength : 0)),
-      m_idle(timers.createTimer()), m_greeting(timers.createTimer())
+      m_idle(timers.createTimer()), m_grace(timers.createTimer()),
+      m_unfinished(timers.createTimer()), m_authenticated(!m_settings.password)
 {
     if (m_settings.password)
         m_digest = digestFor(randomDigits(m_settings.random), *m_settings.password);
     m_idle->setInterval(kIdleTimeout);
     m_idle->setTickHandler([this] { onIdle(); });
-    m_greeting->setTickHandler([this] {
-        m_greeting->setEnabled(false);
-        greet();
+    m_grace->setInterval(kGraceTime);
+    m_grace->setTickHandler([this] {
+        drop(QStringLiteral("not authenticated within %1 s of its greeting")
+                 .arg(kGraceTime.count() / 1000));
+    });
+    m_unfinished->setInterval(kLineTime);
+    m_unfinished->setTickHandler([this] {
+        drop(QStringLiteral("a request line not ended within %1 s").arg(kLineTime.count() / 1000));
     });
     connect(&m_stream, &Stream::received, this, &Session::onReceived);
     // A stream may close on its own, in the middle of a write: no request is taken after.
     connect(&m_stream, &Stream::closed, this, [this] {
         m_ending = true;
         m_idle->setEnabled(false);
+        m_grace->setEnabled(false);
+        m_unfinished->setEnabled(false);
     });
 }
 
@@ -43,31 +52,17 @@ Session::~Session()
     m_line.cancel(this);
 }
 
-void Session::start(milliseconds delay)
+void Session::start()
 {
-    m_idle->setEnabled(true);
-    if (delay <= milliseconds::zero()) {
-        greet();
-        return;
-    }
-    m_stream.setReading(false);
-    m_greeting->setInterval(delay);
-    m_greeting->setEnabled(true);
-}
-
-void Session::greet()
-{
-    m_greeted = true;
     send(m_settings.password ? "PJLINK 1 " + randomDigits(m_settings.random) + '\r'
                              : QByteArray("PJLINK 0\r"));
-    pump();
+    m_grace->setEnabled(!m_authenticated);
 }
 
 void Session::onReceived(const QByteArray &bytes)
 {
     if (m_ending)
         return;
-    m_idle->setEnabled(true);
     m_framer.append(bytes);
     if (m_framer.buffered() > kMaxUnread) {
         m_ending = true;
@@ -79,7 +74,7 @@ void Session::onReceived(const QByteArray &bytes)
 
 void Session::pump()
 {
-    if (m_pumping || !m_greeted)
+    if (m_pumping)
         return;
     m_pumping = true;
     while (!m_ending && std::ssize(m_waiting) < kMaxWaiting) {
@@ -89,19 +84,25 @@ void Session::pump()
         take(piece);
     }
     m_pumping = false;
-    m_stream.setReading(!m_ending && std::ssize(m_waiting) < kMaxWaiting);
+    const bool reading = !m_ending && std::ssize(m_waiting) < kMaxWaiting;
+    m_stream.setReading(reading);
+    // A line begun must end in time while it is read.
+    if (!reading || m_framer.buffered() == 0)
+        m_unfinished->setEnabled(false);
+    else if (!m_unfinished->isEnabled())
+        m_unfinished->setEnabled(true);
 }
 
 void Session::take(const RequestFramer::Piece &piece)
 {
-    if (piece.kind == RequestFramer::Piece::Kind::Line) {
+    if (piece.kind == RequestFramer::Piece::Kind::Line)
         handle(piece.line);
-    } else if (m_settings.password && !m_authenticated) {
-        enqueue("PJLINK ERRA\r", true);
-        emit authenticationFailed();
-    } else {
+    else if (!m_authenticated)
+        refuseAuthentication();
+    else if (isRequest(piece.line))
         enqueue(replyLine(piece.line, "ERR2"), true);
-    }
+    else
+        drop(kNotPjlink);
 }
 
 void Session::handle(const QByteArray &line)
@@ -110,12 +111,17 @@ void Session::handle(const QByteArray &line)
         return;
     const std::optional<QByteArray> command = unlock(line);
     if (!command) {
-        enqueue("PJLINK ERRA\r", true);
-        emit authenticationFailed();
-    } else if (command->size() > kMaxCommand) {
-        enqueue(replyLine(*command, "ERR2"), true);
-    } else if (!command->isEmpty()) {
-        request(*command);
+        refuseAuthentication();
+    } else if (command->isEmpty()) {
+        return; // the digest alone
+    } else if (!isRequest(*command)) {
+        drop(kNotPjlink);
+    } else {
+        m_idle->setEnabled(true); // only a complete request keeps the connection
+        if (command->size() > kMaxCommand)
+            enqueue(replyLine(*command, "ERR2"), true);
+        else
+            request(*command);
     }
 }
 
@@ -130,12 +136,28 @@ std::optional<QByteArray> Session::unlock(const QByteArray &line)
     if (!m_authenticated || offered) {
         if (!digestMatches(line.first(std::min(line.size(), kDigestLength)), m_digest))
             return std::nullopt;
-        m_authenticated = true;
+        if (!std::exchange(m_authenticated, true)) {
+            m_grace->setEnabled(false);
+            emit authenticated();
+        }
         return line.mid(kDigestLength);
     }
     return line;
 }
 
+void Session::refuseAuthentication()
+{
+    enqueue("PJLINK ERRA\r", true);
+    emit authenticationFailed();
+}
+
+void Session::drop(const QString &why)
+{
+    if (std::exchange(m_ending, true))
+        return; // closing already
+    emit dropped(why);
+    m_stream.close();
+}
 void Session::request(const QByteArray &command)
 {
     Plan plan = planFor(command, m_settings.profile);

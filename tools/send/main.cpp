@@ -8,6 +8,7 @@
 #include "serialcontrol.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 namespace {
 
@@ -22,7 +23,10 @@ int run(const send::Options &options, QTextStream &out, QTextStream &err)
     if (options.port)
         port.setDevice(1, *options.port);
     QtTimerFactory timers;
-    send::Sender sender(port, timers, out, err);
+    QElapsedTimer clock;
+    clock.start();
+    send::Sender sender(
+        port, timers, [&clock] { return milliseconds(clock.elapsed()); }, out, err);
     send::Rounds rounds(sender, timers);
     QObject::connect(&rounds, &send::Rounds::finished, QCoreApplication::instance(),
                      &QCoreApplication::exit, Qt::QueuedConnection);

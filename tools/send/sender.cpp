@@ -7,9 +7,10 @@
 
 namespace tarn::send {
 
-Sender::Sender(CommControl &port, TimerFactory &timers, QTextStream &out, QTextStream &err,
-               QObject *parent)
-    : QObject(parent), m_port(port), m_out(out), m_err(err), m_timeout(timers.createTimer())
+Sender::Sender(CommControl &port, TimerFactory &timers, std::function<milliseconds()> now,
+               QTextStream &out, QTextStream &err, QObject *parent)
+    : QObject(parent), m_port(port), m_now(std::move(now)), m_out(out), m_err(err),
+      m_timeout(timers.createTimer())
 {
     m_timeout->setTickHandler([this] { timedOut(); });
     connect(&m_port, &CommControl::onComm, this, &Sender::received);
@@ -39,6 +40,12 @@ void Sender::sendNext()
         finish(m_exitCode);
         return;
     }
+    m_current = nullptr;
+    if (const milliseconds wait = m_settle.wait(m_now()); wait > milliseconds::zero()) {
+        m_timeout->setInterval(wait); // then here again
+        m_timeout->setEnabled(true);
+        return;
+    }
     m_current = &m_plan.jobs[m_next++];
     m_port.input(); // whatever is left of earlier replies belongs to none of this command
     m_reply.clear();
@@ -59,8 +66,9 @@ void Sender::received()
     if (m_port.commEvent() != CommControl::kEventReceive)
         return;
     const QByteArray bytes = m_port.input();
+    m_settle.heard(m_now());
     if (!m_current)
-        return;
+        return; // late: it belongs to no command
     m_reply += bytes;
     if (!replyComplete())
         return;
@@ -80,10 +88,14 @@ bool Sender::replyComplete() const
 void Sender::timedOut()
 {
     m_timeout->setEnabled(false);
-    if (!m_current)
+    if (!m_current) {
+        sendNext(); // the line has settled, or has gone on talking since
         return;
+    }
     // Frames to every projector meet silence or a garbled mix of answers: no failure.
     const bool ok = m_plan.broadcast();
+    if (!ok)
+        m_settle.begin(m_now());
     if (m_plan.json)
         printRecord(ok, false);
     else if (!m_reply.isEmpty())

@@ -2,11 +2,13 @@
 
 #include "app/timer.h"
 #include "serial/commcontrol.h"
+#include "traffic/linerules.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTextStream>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -38,7 +40,9 @@ struct SendPlan
 // STATUS text of a query's reply; or, for a JSON plan, one object per command (record.h).
 //
 // A command that meets silence or an incomplete reply by the time-out is reported on the
-// error stream, and the next one is sent all the same. Frames to every projector ("AFFF")
+// error stream, and the next one is sent all the same, once the line has settled: the
+// late reply is not taken for the next command's (traffic/linerules.h). Frames to every
+// projector ("AFFF")
 // get no answer on a shared line, so their silence is no failure; they wait the time-out
 // to let the projectors act before the next frame. A port that cannot be opened, a failed
 // write or a port that fails on its own ends the run at once.
@@ -53,8 +57,9 @@ public:
         kPortFailed = 2,
     };
 
-    Sender(CommControl &port, TimerFactory &timers, QTextStream &out, QTextStream &err,
-           QObject *parent = nullptr);
+    // `now` reads a steady clock.
+    Sender(CommControl &port, TimerFactory &timers, std::function<milliseconds()> now,
+           QTextStream &out, QTextStream &err, QObject *parent = nullptr);
     ~Sender() override;
 
     // Opens the port and sends the first command. finished() follows when the last one is
@@ -78,6 +83,7 @@ private:
     void finish(int exitCode);
 
     CommControl &m_port;
+    std::function<milliseconds()> m_now;
     QTextStream &m_out;
     QTextStream &m_err;
     std::unique_ptr<Timer> m_timeout;
@@ -86,6 +92,7 @@ private:
     const Job *m_current = nullptr; // the command awaiting its reply
     QByteArray m_frame;             // its frame
     QByteArray m_reply;
+    Settle m_settle; // kept from round to round
     bool m_running = false;
     int m_exitCode = kAllAnswered;
 };

@@ -71,6 +71,10 @@ const std::vector<Option> &table()
          [](Options &o, qint64 v) {
              o.faults.delay = ms(v);
          }},
+        {"late", "PERCENT", "send this share of replies 510 to 990 ms late (see --seed)", 0, 100,
+         [](Options &o, qint64 v) {
+             o.faults.latePercent = int(v);
+         }},
         {"split", nullptr, "send every reply one byte at a time, 2 ms apart", 0, 0,
          [](Options &o, qint64) {
              o.faults.split = true;

@@ -33,7 +33,7 @@ void Transmitter::send(const QByteArray &reply, milliseconds now)
     if (m_faults.silent || reply.isEmpty())
         return;
     const QByteArray bytes = m_faults.noise ? withNoise(reply) : reply;
-    const milliseconds earliest = now + m_faults.delay;
+    const milliseconds earliest = now + nextDelay();
     if (!m_faults.split) {
         m_pieces.push_back({bytes, earliest, milliseconds{0}, bytes});
         return;
@@ -71,6 +71,14 @@ milliseconds Transmitter::due(const Piece &piece) const
     if (!m_lastSent || piece.gap == milliseconds{0})
         return piece.earliest;
     return std::max(piece.earliest, *m_lastSent + piece.gap);
+}
+
+// How late the next reply goes: a late one, as often as asked for, or else the set delay.
+milliseconds Transmitter::nextDelay()
+{
+    if (m_faults.latePercent == 0 || int(m_random.bounded(100)) >= m_faults.latePercent)
+        return m_faults.delay;
+    return kLateFrom + milliseconds(m_random.bounded(int((kLateTo - kLateFrom).count()) + 1));
 }
 
 // One to three stray bytes at random places before the closing carriage return.

@@ -16,6 +16,7 @@ struct Faults
 {
     bool silent = false;   // never answers
     milliseconds delay{0}; // each reply goes out this late
+    int latePercent = 0;   // this share of replies goes out kLateFrom to kLateTo late instead
     bool split = false;    // each reply goes out one byte at a time, kSplitGap apart
     bool noise = false;    // replies carry stray bytes outside the printable range
 };
@@ -26,6 +27,9 @@ class Transmitter
 {
 public:
     static constexpr milliseconds kSplitGap{2};
+    // A late reply: past the usual reply time-out of 500 ms, before a second.
+    static constexpr milliseconds kLateFrom{510};
+    static constexpr milliseconds kLateTo{990};
 
     Transmitter(Faults faults, quint32 seed);
 
@@ -54,6 +58,7 @@ private:
     };
 
     QByteArray withNoise(const QByteArray &reply);
+    milliseconds nextDelay();
     milliseconds due(const Piece &piece) const;
 
     Faults m_faults;
