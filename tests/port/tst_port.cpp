@@ -85,15 +85,13 @@ class PortTest : public QObject
 private slots:
     void init() { mapPort(2, QStringLiteral("/nonexistent/tarn-com2")); }
 
-    void aSettingsTextGivesItsLineAndCharacterTimeOrSaysWhatIsWrong_data()
+    // A character is a start bit, the data bits, the parity bit and the stop bits.
+    void aSettingsTextGivesItsLineAndCharacterTimeOrSaysWhatIsWrong()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected"); // the line and its character time in ns
-        // A character is a start bit, the data bits, the parity bit and the stop bits.
         const char *fields = "expected baud,parity,data bits,stop bits";
         const char *speed = "the speed must be a whole number of baud";
         const char *dataBits = "the data bits must be 5, 6, 7 or 8";
-        for (const auto &[text, expected] : QList<std::pair<const char *, const char *>>{
+        for (const auto &[text, expected] : QList<std::pair<QString, QString>>{
                  {"19200,N,8,1", "19200 NoParity 8 OneStop 520833"},
                  {"9600,e,7,2", "9600 EvenParity 7 TwoStop 1145833"},
                  {" 1200 , O , 6 , 1 ", "1200 OddParity 6 OneStop 7500000"},
@@ -107,23 +105,19 @@ private slots:
                  {"9600,None,8,1", "the parity must be N, E, O, M or S"},
                  {"9600,N,4,1", dataBits},
                  {"9600,N,9,1", dataBits},
-                 {"9600,N,8,2.5", "the stop bits must be 1, 1.5 or 2"}})
-            QTest::newRow(text) << QString(text) << QString(expected);
-    }
-    void aSettingsTextGivesItsLineAndCharacterTimeOrSaysWhatIsWrong()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        const ParsedSettings parsed = parseSettings(text);
-        const LineSettings line = parsed.settings.value_or(LineSettings{});
-        QCOMPARE(parsed.settings ? QStringLiteral("%1 %2 %3 %4 %5")
-                                       .arg(line.baudRate)
-                                       .arg(keyOf(line.parity))
-                                       .arg(int(line.dataBits))
-                                       .arg(keyOf(line.stopBits))
-                                       .arg(line.characterTime().count())
-                                 : parsed.problem,
-                 expected);
+                 {"9600,N,8,2.5", "the stop bits must be 1, 1.5 or 2"}}) {
+            const ParsedSettings parsed = parseSettings(text);
+            const LineSettings line = parsed.settings.value_or(LineSettings{});
+            QCOMPARE(text + ": " +
+                         (parsed.settings ? QStringLiteral("%1 %2 %3 %4 %5")
+                                                .arg(line.baudRate)
+                                                .arg(keyOf(line.parity))
+                                                .arg(int(line.dataBits))
+                                                .arg(keyOf(line.stopBits))
+                                                .arg(line.characterTime().count())
+                                          : parsed.problem),
+                     text + ": " + expected);
+        }
     }
 
     void theLineSendsNoFasterThanItsSpeed_data()
@@ -155,21 +149,15 @@ private slots:
         }
     }
 
-    void portsMapToTheirVariableOrThePlatformsDevice_data()
-    {
-        QTest::addColumn<QString>("variable");
-        QTest::addColumn<QString>("device");
-        QTest::newRow("unset") << QString() << "/dev/ttyS1";
-        QTest::newRow("a relative path") << "./link" << QDir::current().absoluteFilePath("link");
-        QTest::newRow("tcp in capitals is no path") << "TCP://host:4001"
-                                                    << "TCP://host:4001";
-    }
     void portsMapToTheirVariableOrThePlatformsDevice()
     {
-        QFETCH(QString, variable);
-        QFETCH(QString, device);
-        variable.isEmpty() ? void(qunsetenv("TARN_COM2")) : mapPort(2, variable);
-        QCOMPARE(deviceForPort(2), device); // only named, never opened
+        for (const auto &[variable, device] : QList<std::pair<QString, QString>>{
+                 {{}, "/dev/ttyS1"},
+                 {"./link", QDir::current().absoluteFilePath("link")},
+                 {"TCP://host:4001", "TCP://host:4001"}}) { // tcp in capitals is no path
+            variable.isEmpty() ? void(qunsetenv("TARN_COM2")) : mapPort(2, variable);
+            QCOMPARE(deviceForPort(2), device); // only named, never opened
+        }
     }
 
     void aLineCarriesBytesUntilItsFarEndGoesAndThenNothingSpins_data()
