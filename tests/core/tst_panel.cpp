@@ -221,18 +221,20 @@ private slots:
         QCOMPARE(rig.port.frames, QByteArrayList({"C47\r", "A003C47\r"}));
     }
 
-    void repliesToTheLastSentQueryGiveTheirTexts_data()
+    void eachReplyReadsAsItsStatusTextAndItsTypedValues_data()
     {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("text");    // null: not checked
+        QTest::addColumn<QByteArray>("json"); // the typed values; empty: not checked
         const auto row = [](const char *name, const char *frame, const QByteArray &reply,
-                            const QString &text) {
-            QTest::newRow(name) << QByteArray(frame) << reply << text;
+                            const QString &text, const char *json = "") {
+            QTest::newRow(name) << QByteArray(frame) << reply << text << QByteArray(json);
         };
 
         row("power on", "CR0\r", "00\r", " Power ON");
-        row("power abnormality", "CR0\r", "10\r", " Power abnormality");
+        row("power abnormality", "CR0\r", "10\r", " Power abnormality",
+            R"({"power":null,"errors":["power"],"keyLock":false})");
         row("power save", "CR0\r", "04\r", " Power save");
         row("cooling", "CR0\r", "20\r", " Cooling down");
         row("cooling for save", "CR0\r", "24\r", " Cooling down for power save");
@@ -240,25 +242,29 @@ private slots:
         row("one text, three keys: 28", "CR0\r", "28\r", " Temperature abnormality");
         row("one text, three keys: 88", "CR0\r", "88\r", " Temperature abnormality");
         row("no cr needed", "CR0\r", "80", " Stand by");
-        row("half a reply", "CR0\r", "0", kUnchanged);
+        row("half a reply", "CR0\r", "0", kUnchanged,
+            R"({"power":null,"errors":null,"keyLock":null})");
         row("input mode: first char only", "CR1\r", "31\r", " Input mode 3");
         row("input mode 4", "CR1\r", "4\r", " Input mode 4");
-        row("input mode 5", "CR1\r", "5\r", kUnchanged);
+        row("input mode 5", "CR1\r", "5\r", kUnchanged, R"({"input":null})");
         row("not reversed", "CR4\r", "11\r", " Normally");
         row("left/right reversed", "CR4\r", "01\r", " Left/Right reversal");
-        row("top/bottom reversed", "CR4\r", "10\r", " Top/Bottom reversal");
+        row("top/bottom reversed", "CR4\r", "10\r", " Top/Bottom reversal",
+            R"({"reversal":{"topBottom":true,"leftRight":false}})");
         row("both reversed", "CR4\r", "00\r", " Top/Bottom , Left/Right reversal");
         row("mute: standby", "CRA\r", "FF\r", " Stand by");
         row("mute: lower case", "CRA\r", "ff\r", kUnchanged);
         row("mute: none", "CRA\r", "00\r", " Video & Audio mute OFF");
         row("mute: video", "CRA\r", "01\r", " Video mute ON");
         row("mute: audio", "CRA\r", "02\r", " Audio mute ON");
-        row("mute: no signal", "CRA\r", "80\r", " No signal");
+        row("mute: no signal", "CRA\r", "80\r", " No signal",
+            R"({"videoMute":null,"audioMute":null,"noSignal":true,"standby":false})");
         row("mute: both", "CRA\r", "03\r", " Video & Audio mute ON");
         row("lamps in mode 1", "CR7\r", "1A\r", " No2,4 ON  : 2 Lamp mode(1,4)");
         row("lamps in mode 2", "CR7\r", "2E\r", " No2,3,4 ON  : 2 Lamp mode(2,3)");
-        row("lamps: lower case", "CR7\r", "1a\r", kUnchanged);
-        row("lamps: mode 3", "CR7\r", "3F\r", kUnchanged);
+        row("lamps: lower case", "CR7\r", "1a\r", kUnchanged,
+            R"({"lampMode":null,"lampsOn":null})");
+        row("lamps: mode 3", "CR7\r", "3F\r", kUnchanged, R"({"lampMode":null,"lampsOn":null})");
         row("lamps: one char", "CR7\r", "1", kUnchanged);
         row("hours: an ack is text", "CR3\r", "\x06", " & Hour Use");
         row("hours: 19 chars", "CR3\r", "ABCDEFGHIJKLMNOPQRSTU\r",
@@ -276,14 +282,42 @@ private slots:
         row("action code", "C00\r", "00\r", kUnchanged);
         row("query without cr", "CR0", "00\r", kUnchanged);
         row("lower-case query", "cr0\r", "00\r", kUnchanged);
+        // The typed reading alone.
+        row("key lock, no cr", "CR0\r", "02", {}, R"({"power":"on","errors":[],"keyLock":true})");
+        row("two state bits", "CR0\r", "C0\r", {}, R"({"power":null,"errors":[],"keyLock":false})");
+        row("after an ack", "CR0\r", "\00680\r", {},
+            R"({"power":null,"errors":null,"keyLock":null})");
+        row("ack to a query", "CR0\r", "\x06", {},
+            R"({"acknowledged":true,"power":null,"errors":null,"keyLock":null})");
+        row("input 0", "CR1\r", "0\r", {}, R"({"input":null})");
+        row("reversal garbled", "CR4\r", "12\r", {},
+            R"({"reversal":{"topBottom":null,"leftRight":null}})");
+        row("hours beyond any counter", "CR3\r", "99999999999999999999\r", {},
+            R"({"lampHours":null})");
+        row("hours with a stray byte", "CR3\r", "01\001234\r", {}, R"({"lampHours":null})");
+        row("temperatures: signs and stray letters", "CR6\r", " -2.5XY 9.5\r", {},
+            R"({"temperatures":[-2.5,9.5]})");
+        row("texts, a stray byte", "CR6\r", "1.2.3  4\x01.5\r", {},
+            R"({"temperatures":["1.2.3",null]})");
+        row("second reading cut short", "CR6\r", "035.6  42\r", {},
+            R"({"temperatures":[35.6,null]})");
+        row("pc type", "CR9\r", "TSX4L20\r", {}, R"({"pcType":"TSX4L20"})");
+        row("pc type empty", "CR9\r", "\r", {}, R"({"pcType":null})");
     }
 
-    void repliesToTheLastSentQueryGiveTheirTexts()
+    void eachReplyReadsAsItsStatusTextAndItsTypedValues()
     {
         QFETCH(QByteArray, frame);
         QFETCH(QByteArray, reply);
         QFETCH(QString, text);
-        QCOMPARE(status(frame, reply), text);
+        QFETCH(QByteArray, json);
+        if (!text.isNull())
+            QCOMPARE(status(frame, reply), text);
+        const QByteArray code = frame.chopped(1);
+        const QLatin1StringView query(code);
+        if (!json.isEmpty())
+            QCOMPARE(toJson(query, readReply(query, reply)),
+                     QJsonDocument::fromJson(json).object());
     }
 
     // Bit 0 of the mask is lamp No1, bit 3 lamp No4.
@@ -342,49 +376,6 @@ private slots:
                 QCOMPARE(read, expected);
             }
         }
-    }
-
-    void theRepliesNoSimulatedProjectorSendsReadAsTheyShould_data()
-    {
-        QTest::addColumn<QByteArray>("code");
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QByteArray>("json");
-        const auto row = [](const char *name, const char *code, const QByteArray &reply,
-                            const char *json) {
-            QTest::newRow(name) << QByteArray(code) << reply << QByteArray(json);
-        };
-        row("power fault alone", "CR0", "10\r",
-            R"({"power":null,"errors":["power"],"keyLock":false})");
-        row("key lock, no cr", "CR0", "02", R"({"power":"on","errors":[],"keyLock":true})");
-        row("two state bits", "CR0", "C0\r", R"({"power":null,"errors":[],"keyLock":false})");
-        row("after an ack", "CR0", "\00680\r", R"({"power":null,"errors":null,"keyLock":null})");
-        row("half a reply", "CR0", "8", R"({"power":null,"errors":null,"keyLock":null})");
-        row("ack to a query", "CR0", "\x06",
-            R"({"acknowledged":true,"power":null,"errors":null,"keyLock":null})");
-        row("input 0", "CR1", "0\r", R"({"input":null})");
-        row("input 5", "CR1", "5\r", R"({"input":null})");
-        row("top/bottom", "CR4", "10\r", R"({"reversal":{"topBottom":true,"leftRight":false}})");
-        row("reversal garbled", "CR4", "12\r",
-            R"({"reversal":{"topBottom":null,"leftRight":null}})");
-        row("hours beyond any counter", "CR3", "99999999999999999999\r", R"({"lampHours":null})");
-        row("hours with a stray byte", "CR3", "01\001234\r", R"({"lampHours":null})");
-        row("temperatures", "CR6", " -2.5XY 9.5\r", R"({"temperatures":[-2.5,9.5]})");
-        row("texts, a stray byte", "CR6", "1.2.3  4\x01.5\r", R"({"temperatures":["1.2.3",null]})");
-        row("second reading cut short", "CR6", "035.6  42\r", R"({"temperatures":[35.6,null]})");
-        row("no signal", "CRA", "80\r",
-            R"({"videoMute":null,"audioMute":null,"noSignal":true,"standby":false})");
-        row("lamp mode 3", "CR7", "30\r", R"({"lampMode":null,"lampsOn":null})");
-        row("lamp mask lower case", "CR7", "1a\r", R"({"lampMode":null,"lampsOn":null})");
-        row("pc type", "CR9", "TSX4L20\r", R"({"pcType":"TSX4L20"})");
-        row("pc type empty", "CR9", "\r", R"({"pcType":null})");
-    }
-    void theRepliesNoSimulatedProjectorSendsReadAsTheyShould()
-    {
-        QFETCH(QByteArray, code);
-        QFETCH(QByteArray, reply);
-        QFETCH(QByteArray, json);
-        const QLatin1StringView query(code);
-        QCOMPARE(toJson(query, readReply(query, reply)), QJsonDocument::fromJson(json).object());
     }
 
     // A slow machine only makes ticks late: measured from the touch, the first tick comes a

@@ -107,14 +107,6 @@ private slots:
         }
     }
 
-    void theHelpNamesButtonsHeldButtonsAndAliases()
-    {
-        const QString text = usage(QStringLiteral("/dev/ttyX9"));
-        for (const char *needle : {"/dev/ttyX9", "power-on             C00  \"ON\" in \"POWER\"",
-                                   "lens-shift-left", "lamp-time (= l-time)"})
-            QVERIFY2(text.contains(QLatin1StringView(needle)), needle);
-    }
-
     void eachReplyIsShownDecodedAndJudgedAndAPortFailureEndsTheRun_data()
     {
         QTest::addColumn<QByteArray>("frame");
