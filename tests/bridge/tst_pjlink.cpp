@@ -107,8 +107,6 @@ private slots:
             "%1LAMP=1234 0 1234 1 1234 0 1234 1");
         row("no lamp hours yet", "%1LAMP ?", {"00000", "00"}, {"CR3", "CR7"},
             "%1LAMP=0 0 0 0 0 0 0 0");
-        row("lamp hours past five digits", "%1LAMP ?", {"100000", "0F"}, {"CR3", "CR7"},
-            "%1LAMP=99999 1 99999 1 99999 1 99999 1");
         row("lamp hours of 18 digits", "%1LAMP ?", {QByteArray(18, '9'), "0F"}, {"CR3", "CR7"},
             "%1LAMP=99999 1 99999 1 99999 1 99999 1");
         row("lamp hours of 19 digits", "%1LAMP ?", {'1' + QByteArray(18, '0'), "0F"},

@@ -35,13 +35,13 @@ public:
         QTcpServer b;
         a.listen(QHostAddress::LocalHost);
         b.listen(QHostAddress::LocalHost);
-        m_port = a.serverPort();
-        m_tlsPort = b.serverPort();
+        port = a.serverPort();
+        tlsPort = b.serverPort();
         QProcess make;
         make.setWorkingDirectory(m_dir.path());
         make.setProcessChannelMode(QProcess::MergedChannels);
-        make.start("sh", {"-c", kMakeFiles, "sh", kUser, kPassword, QString::number(m_port),
-                          QString::number(m_tlsPort)});
+        make.start("sh", {"-c", kMakeFiles, "sh", kUser, kPassword, QString::number(port),
+                          QString::number(tlsPort)});
         if (!make.waitForFinished(30000) || make.exitCode() != 0)
             qWarning("the broker's files could not be made: %s", make.readAll().constData());
         m_process.setProgram("/usr/sbin/mosquitto");
@@ -58,7 +58,7 @@ public:
         m_process.start();
         const auto accepts = [this] {
             QTcpSocket probe;
-            probe.connectToHost("127.0.0.1", m_port);
+            probe.connectToHost("127.0.0.1", port);
             return probe.waitForConnected(100);
         };
         return m_process.waitForStarted(5000) && waitFor(accepts, 10s);
@@ -70,9 +70,10 @@ public:
         m_process.waitForFinished(3000);
     }
 
-    quint16 port() const { return m_port; }
-    quint16 tlsPort() const { return m_tlsPort; }
     QString file(const char *name) const { return m_dir.filePath(name); } // "ca.crt", "other.crt"
+
+    quint16 port = 0;
+    quint16 tlsPort = 0;
 
 private:
     // Arguments: the user, the password, the two ports.
@@ -93,8 +94,6 @@ cafile %s/ca.crt\ncertfile %s/server.crt\nkeyfile %s/server.key\n' "$(id -un)" "
 
     QTemporaryDir m_dir;
     QProcess m_process;
-    quint16 m_port = 0;
-    quint16 m_tlsPort = 0;
 };
 
 // Client "hall" is the gateway's connection; any other, someone else on the broker.
@@ -143,9 +142,9 @@ private slots:
 
     void aGatewayThatDiesLeavesOfflineAsItsLastWill()
     {
-        Client watcher(settingsFor(broker.port(), "watcher"), "tarn/hall/status");
+        Client watcher(settingsFor(broker.port, "watcher"), "tarn/hall/status");
         QProcess peer; // this program again, holding only a connection; see main()
-        qputenv("TARN_MQTT_PEER_PORT", QByteArray::number(broker.port()));
+        qputenv("TARN_MQTT_PEER_PORT", QByteArray::number(broker.port));
         peer.start(QCoreApplication::applicationFilePath());
         qunsetenv("TARN_MQTT_PEER_PORT");
         QVERIFY(watcher.receives(1));
@@ -157,10 +156,10 @@ private slots:
 
     void wrongCredentialsAreReportedAndRetriedWithBackoff()
     {
-        Client client(settingsFor(broker.port(), "hall", "not-the-password"));
+        Client client(settingsFor(broker.port, "hall", "not-the-password"));
         const QString refused = QStringLiteral("MQTT broker mqtt://127.0.0.1:%1: refused the "
                                                "connection: not authorised")
-                                    .arg(broker.port());
+                                    .arg(broker.port);
         QVERIFY(client.logged(refused, 4)); // the waits double, up to the longest
         QStringList tries = client.log.filter(refused);
         for (const char *wait : {"0.1", "0.2", "0.4", "0.4"})
@@ -171,9 +170,9 @@ private slots:
     void tlsConnectsWithTheBrokersCaOnly()
     {
         const QString failed =
-            QStringLiteral("mqtts://127.0.0.1:%1: TLS failed").arg(broker.tlsPort());
+            QStringLiteral("mqtts://127.0.0.1:%1: TLS failed").arg(broker.tlsPort);
         for (const char *ca : {"ca.crt", "other.crt"}) {
-            BrokerSettings settings = settingsFor(broker.tlsPort());
+            BrokerSettings settings = settingsFor(broker.tlsPort);
             settings.address.tls = true;
             settings.caFile = broker.file(ca);
             Client client(settings);
@@ -185,8 +184,8 @@ private slots:
 
     void aRestartedBrokerIsReconnectedWithTheSubscriptionsRenewed()
     {
-        Client client(settingsFor(broker.port()));
-        Client other(settingsFor(broker.port(), "other"));
+        Client client(settingsFor(broker.port));
+        Client other(settingsFor(broker.port, "other"));
         const auto bothConnected = [&](int times) {
             return waitFor(
                 [&] { return std::min(client.connected.size(), other.connected.size()) >= times; },
@@ -204,11 +203,11 @@ private slots:
 
     void messagesPastOneKibibyteAreDroppedAndRetainedOnesMarked()
     {
-        Client other(settingsFor(broker.port(), "other"));
+        Client other(settingsFor(broker.port, "other"));
         QVERIFY(other.connected.wait(20000));
         other.link.publish("tarn/hall/1/set/power", "ON", true); // kept from "before"
         QVERIFY(other.receives(1));                              // the broker has it
-        Client client(settingsFor(broker.port()));
+        Client client(settingsFor(broker.port));
         QVERIFY(client.receives(1));
         QCOMPARE(client.received[0],
                  (QVariantList{"tarn/hall/1/set/power", QByteArray("ON"), true}));
