@@ -77,6 +77,13 @@ private:
     std::unique_ptr<QTcpSocket> m_socket;
 };
 
+void bothKindsOfLine()
+{
+    QTest::addColumn<bool>("tcp");
+    QTest::newRow("pseudo-terminal") << false;
+    QTest::newRow("tcp") << true;
+}
+
 } // namespace
 
 class PortTest : public QObject
@@ -160,18 +167,12 @@ private slots:
         }
     }
 
-    void aLineCarriesBytesUntilItsFarEndGoesAndThenNothingSpins_data()
-    {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("pseudo-terminal")
-            << false << "the far end of the pseudo-terminal was closed";
-        QTest::newRow("tcp") << true << "the remote host closed the connection";
-    }
+    void aLineCarriesBytesUntilItsFarEndGoesAndThenNothingSpins_data() { bothKindsOfLine(); }
     void aLineCarriesBytesUntilItsFarEndGoesAndThenNothingSpins()
     {
         QFETCH(bool, tcp);
-        QFETCH(QString, reason);
+        const QString reason = tcp ? "the remote host closed the connection"
+                                   : "the far end of the pseudo-terminal was closed";
         FarEnd far(tcp);
         SerialControl port;
         QSignalSpy events(&port, &CommControl::onComm);
@@ -314,9 +315,7 @@ private slots:
 
     void aFrameThatDoesNotFitTheOutputBufferIsRefusedUntilTheLineCatchesUp_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::newRow("pseudo-terminal") << false;
-        QTest::newRow("tcp") << true;
+        bothKindsOfLine();
     }
     void aFrameThatDoesNotFitTheOutputBufferIsRefusedUntilTheLineCatchesUp()
     {
