@@ -1,15 +1,24 @@
 // The HTTP server on fake connections and a virtual clock: the request rules of HTTP/1.1
-// (RFC 9112) and every bound; then once on loopback, read by Qt's own HTTP client.
+// (RFC 9112) and every bound; then once on loopback, read by Qt's own HTTP client. Then the
+// live state kept from the line's transactions, and the read endpoints served from it: the
+// metrics as Prometheus's own parser reads them, the API as JSON.
 #include "fakestream.h"
+#include "parsemetrics.h"
 #include "virtualclock.h"
 
 #include "http/httpconnection.h"
 #include "http/httplistener.h"
 #include "http/httpserver.h"
 #include "http/router.h"
+#include "state/livestate.h"
+#include "state/metrics.h"
+#include "state/readendpoints.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace tarn::bridge;
@@ -72,6 +81,31 @@ QList<int> statuses(const QByteArray &bytes, QByteArray *lastBody = nullptr)
     return codes;
 }
 
+Moment at(std::chrono::milliseconds steady)
+{
+    return {steady, 1'700'000'000'000ms + steady};
+}
+
+QList<Profile> fourProjectors()
+{
+    QList<Profile> served;
+    for (const char *who : {"1", "2", "3", "4"})
+        served << Profile{who, QByteArray("A00") + who, QByteArray("Hall ") + who, {}};
+    served[1].name = "Say \"hi\" \\ to\nme";
+    served << Profile{"all", "AFFF", "every", {}}; // no record
+    return served;
+}
+
+std::pair<int, QJsonObject> answer(const Router &router, const QByteArray &path)
+{
+    HttpRequest request;
+    request.path = path;
+    request.method = "GET";
+    HttpResponse response;
+    router.dispatch(request, nullptr, {}, [&](const HttpResponse &r) { response = r; });
+    return {response.status, QJsonDocument::fromJson(response.body).object()};
+}
+
 } // namespace
 
 class HttpTest : public QObject
@@ -92,12 +126,10 @@ private slots:
         const QByteArray post = "POST /echo HTTP/1.1\r\nHost: gw\r\nContent-Length: ";
         const QByteArray chunked = "Transfer-Encoding: chunked\r\n\r\n";
         const QByteArray head = get + "X: " + QByteArray(8192 - get.size() - 7, 'x');
-        row("a GET stays open", kGet, 200, false, "GET ");
         row("HTTP/1.0 closes, and needs no Host", "GET /echo HTTP/1.0\r\n\r\n", 200, true, "GET ");
         row("Connection: close", get + "Connection: Close\r\n\r\n", 200, true, "GET ");
         row("bare LF, empty lines first", "\r\n\nGET /echo?x HTTP/1.1\nHost: gw\n\n", 200, false,
             "GET ");
-        row("a body", post + "5\r\n\r\nhello", 200, false, "POST hello");
         row("a body of 4 KiB", post + "4096\r\n\r\n" + QByteArray(4096, 'x'), 200, false,
             "POST " + QByteArray(4096, 'x'));
         row("a body past 4 KiB", post + "4097\r\n\r\n", 413, true);
@@ -237,6 +269,110 @@ private slots:
                      path == u"/echo" ? "GET " : "{\"error\":\"nothing is served at /nothing\"}\n");
         }
         QCOMPARE(rig.server.connections(), 1);
+    }
+
+    void actionsMakeReadingsStaleUntilReadAgainAndOnlyChangesAreSignalled()
+    {
+        LiveState state(fourProjectors());
+        QSignalSpy changes(&state, &LiveState::changed);
+        state.observe("A001", "CR0", "00", at(0ms));
+        state.observe("A001", "CR3", "01234", at(0ms));
+        state.observe("A003", "CR0", "00", at(0ms));
+        QVERIFY(state.recent("A001", QLatin1StringView("CR0"), 1s, at(1000ms)));
+        QVERIFY(!state.recent("A001", QLatin1StringView("CR0"), 1s, at(1001ms)));
+        state.observe("A001", "C0D", "\x06", at(200ms)); // video mute on
+        QVERIFY(!state.recent("A001", QLatin1StringView("CR0"), 1s, at(300ms)));
+        QCOMPARE(state.byPrefix("A001")->staleKeys(), QStringList({"errors", "keyLock", "power"}));
+        state.observe("AFFF", "C01", {}, at(300ms));
+        QCOMPARE(state.byPrefix("A003")->staleKeys().size(), 3);
+        QCOMPARE(changes.size(), 5);
+        state.observe("A001", "CR0", "00", at(400ms)); // the same value, no longer stale
+        QVERIFY(state.recent("A001", QLatin1StringView("CR0"), 1s, at(500ms)));
+        state.observe("A001", "CR0", "00", at(500ms)); // nothing new
+        state.observe("A001", "CR0", "zz", at(600ms)); // reads as nothing: the last stays
+        QCOMPARE(state.byPrefix("A001")->values()["power"], "on");
+        QCOMPARE(state.byPrefix("A001")->ages(at(700ms))["power"], 0.2);
+        QCOMPARE(changes.size(), 6);
+        state.observeTimeout("A001");
+        state.observeTimeout("A001");
+        state.setSilenced("A001", true);
+        QCOMPARE(state.byPrefix("A001")->consecutiveTimeouts, 2);
+        state.observe("A001", "CR1", "1", at(800ms));
+        QCOMPARE(state.byPrefix("A001")->consecutiveTimeouts, 0);
+        QCOMPARE(changes.size(), 9);
+        QCOMPARE(state.byPrefix("A001")->version, 7u);
+    }
+
+    void theMetricsAreReadByPrometheusOwnParser()
+    {
+        LiveState state(fourProjectors());
+        state.setLineUp(true);
+        state.counters().transactions = 7;
+        const QList<std::array<const char *, 3>> replies = {
+            {"A001", "CR0", "00"}, {"A001", "CR3", "01234"}, {"A001", "CR6", "038.5  41.5"},
+            {"A002", "CR0", "40"}, {"A003", "CR0", "88"},    {"A003", "CR7", "25"}};
+        for (const auto &[prefix, code, reply] : replies)
+            state.observe(prefix, code, reply, at(2500ms));
+        const MonitorInputs inputs{"hall_line", "TARN", "HV20", {}, {}}; // no clock: no ages
+        const QByteArray text = renderMetrics(state, inputs, {3, 2, {{200, 5}, {404, 2}}});
+        QString problem;
+        const QMap<QString, double> samples = tarn::test::parsedMetrics(text, problem);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        for (const QString &sample : samples.keys())
+            QVERIFY(sample.contains(R"(line="hall_line")"));
+        const QList<std::pair<QString, double>> expected = {
+            {R"(pjlink_power_status{line="hall_line",projector="1"})", 1},
+            {R"(pjlink_power_status{line="hall_line",projector="2"})", 3},
+            {R"(pjlink_error_status{component="temperature",line="hall_line",projector="3"})", 2},
+            {R"(pjlink_error_status{component="other",line="hall_line",projector="3"})", 0},
+            {R"(pjlink_lamp_hours{lamp="4",line="hall_line",projector="1"})", 1234},
+            {"pjlink_device_info{line=\"hall_line\",manufacturer=\"TARN\",model=\"HV20\","
+             "name=\"Say \\\"hi\\\" \\\\ to\\nme\",projector=\"2\"}",
+             1}, // moc misreads a raw string with a backslash in it
+            {R"(tarn_lamp_lit{lamp="3",line="hall_line",projector="3"})", 1},
+            {R"(tarn_lamp_lit{lamp="2",line="hall_line",projector="3"})", 0},
+            {R"(tarn_temperature_celsius{line="hall_line",projector="1",sensor="1"})", 38.5},
+            {R"(tarn_reading_timestamp_seconds{line="hall_line",projector="1",reading="lamp_hours"})",
+             1700000002.5},
+            {R"(tarn_line_up{line="hall_line"})", 1},
+            {R"(tarn_line_transactions_total{line="hall_line"})", 7},
+            {R"(tarn_pjlink_failed_authentications_total{line="hall_line"})", 2},
+            {R"(tarn_http_requests_total{code="404",line="hall_line"})", 2},
+        };
+        for (const auto &[sample, value] : expected)
+            QVERIFY2(samples.value(sample, -1) == value, qPrintable(sample));
+        QVERIFY(!samples.contains(R"(pjlink_power_status{line="hall_line",projector="4"})"));
+    }
+
+    // Each query's reply, read 100 ms after the one before, lands under its keys with its age.
+    void theReadEndpointsAnswerFromTheRecord()
+    {
+        LiveState state(fourProjectors());
+        Router router;
+        addReadRoutes(router, state, {"hall_line", "TARN", "HV20", {}, [] {
+                                          return at(3s);
+                                      }});
+        std::chrono::milliseconds readAt = 0ms;
+        for (const QByteArray row :
+             {"CR0 88", "CR1 3", "CRA 01", "CR3 01234", "CR7 1A", "CR6 038.5  41.5", "CR9 TSX4L20"})
+            state.observe("A003", row.left(3), row.mid(4), at(readAt += 100ms));
+        QCOMPARE(answer(router, "/healthz").first, 503);
+        state.setLineUp(true);
+        QCOMPARE(answer(router, "/healthz").second["line"], "up");
+        const QJsonDocument expected = QJsonDocument::fromJson(R"({
+            "projector": "3", "name": "Hall 3", "power": "standby", "errors": ["temperature"],
+            "keyLock": false, "input": 3, "videoMute": true, "audioMute": false,
+            "noSignal": false, "standby": false, "lampHours": 1234, "lampMode": "1-4",
+            "lampsOn": [2, 4], "temperatures": [38.5, 41.5], "pcType": "TSX4L20",
+            "stale": [], "ages": {"power": 2.9, "errors": 2.9, "keyLock": 2.9,
+            "input": 2.8, "videoMute": 2.7, "audioMute": 2.7, "noSignal": 2.7, "standby": 2.7,
+            "lampHours": 2.6, "lampMode": 2.5, "lampsOn": 2.5, "temperatures": 2.4,
+            "pcType": 2.3}, "health": {"secondsSinceAnswer": 2.3,
+            "consecutiveTimeouts": 0, "silenced": false}})");
+        QCOMPARE(answer(router, "/api/v1/projectors/3").second, expected.object());
+        QCOMPARE(answer(router, "/api/v1/projectors/1").second["power"], QJsonValue());
+        QCOMPARE(answer(router, "/api/v1/projectors").second["projectors"].toArray().size(), 4);
+        QCOMPARE(answer(router, "/api/v1/projectors/single").first, 404);
     }
 };
 

@@ -60,10 +60,8 @@ struct Rig
                 port.hold(step.mid(5));
             else if (words[0] == "cancel")
                 line.cancel(&owners[words[1].toInt()]);
-            else if (words[0] == "raw")
-                raw.send(step.mid(4));
-            else if (words[0] == "raw2")
-                second.send(step.mid(5));
+            else if (words[0] == "raw" || words[0] == "raw2")
+                (words[0] == "raw" ? raw : second).send(step.mid(words[0].size() + 1));
             else if (step.startsWith('~'))
                 clock.advance(milliseconds(step.mid(1).toInt()));
             else if (step == "break")
@@ -72,17 +70,20 @@ struct Rig
                 port.setWritesFail(step == "jam");
             else if (step == "unplug" || step == "plug")
                 port.setMissing(1, step == "unplug");
-            else if (step == "?raw")
-                log << (raw.isClosed ? "closed" : raw.reading ? "reading" : "held");
+            else if (step == "?raw" || step == "?second")
+                log << stateOf(step == "?raw" ? raw : second);
             else if (step == "second")
                 log << (line.attachRaw(second) ? "second attached" : "second refused");
             else if (step == "quit")
                 raw.close();
-            else if (step == "?second")
-                log << (second.isClosed ? "closed" : second.reading ? "reading" : "held");
             else
                 port.arrive(step);
         }
+    }
+
+    static QByteArray stateOf(const FakeStream &s)
+    {
+        return s.isClosed ? "closed" : s.reading ? "reading" : "held";
     }
 
     FakePort port;
@@ -96,45 +97,26 @@ struct Rig
     char owners[5] = {};
 };
 
-// A script, and what comes of it, each a list with its items apart by '|': every frame that
-// went out; the log of answers, line states and the raw client's state; what the raw client
-// got.
-void addScriptColumns()
-{
-    QTest::addColumn<QByteArray>("script");
-    QTest::addColumn<QByteArray>("frames");
-    QTest::addColumn<QByteArray>("log");
-    QTest::addColumn<QByteArray>("toRaw");
-}
-
-void row(const char *name, const QByteArray &script, const QByteArray &frames,
-         const QByteArray &log, const QByteArray &toRaw = {})
-{
-    QTest::newRow(name) << script << frames << log << toRaw;
-}
-
-void playAndCheck()
-{
-    QFETCH(QByteArray, script);
-    QFETCH(QByteArray, frames);
-    QFETCH(QByteArray, log);
-    QFETCH(QByteArray, toRaw);
-    Rig rig(script);
-    rig.play(script);
-    QCOMPARE(rig.port.frames.join('|'), frames);
-    QCOMPARE(rig.log.join('|'), log);
-    QCOMPARE(rig.raw.written, toRaw);
-}
-
 } // namespace
 
 class LineQueueTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void requestsShareTheLineOneTransactionAtATime_data()
+    // Each row a script, and what comes of it, each a list with its items apart by '|':
+    // every frame that went out; the log of answers, line states and the raw client's state;
+    // what the raw client got.
+    void eachScriptSendsItsFramesAndAnswersItsOwners_data()
     {
-        addScriptColumns();
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QByteArray>("frames");
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QByteArray>("toRaw");
+        const auto row = [](const char *name, const QByteArray &script, const QByteArray &frames,
+                            const QByteArray &log, const QByteArray &toRaw = {}) {
+            QTest::newRow(name) << script << frames << log << toRaw;
+        };
+        // Requests share the line one transaction at a time.
         const QByteArray flood(LineQueue::kReplyLimit, 'x');
         row("in pieces, noise after the end", "ask 1 A001 CR1|0|2\r\x7f", "A001CR1\r", "1 Ok 02",
             "\x7f");
@@ -157,12 +139,8 @@ private slots:
         row("cancelled, waiting or on the line",
             "ask 1 A002 C0E C0C|ask 2 A001 CR0|cancel 2|\x06|cancel 1|\x06", "A002C0E\r|A002C0C\r",
             "");
-    }
-    void requestsShareTheLineOneTransactionAtATime() { playAndCheck(); }
 
-    void aSilencedAddressOrAFreshReplyNeedsNoLine_data()
-    {
-        addScriptColumns();
+        // A silenced address or a fresh reply needs no line.
         const QByteArray timedOut = "ask 1 A001 CR0|~500|";
         row("silenced to the last moment", timedOut + "~4999|ask 2 A001 C00", "A001CR0\r",
             "1 NoReply |2 Silenced ");
@@ -183,12 +161,8 @@ private slots:
             "A001CR0\r|A001C01\r|A001CR0\r", "1 Ok 00", "\x06");
         row("after the raw client's query", asked + "raw A001CR0\r|01\r|ask 2 A001 CR0|~10",
             "A001CR0\r|A001CR0\r", "1 Ok 00|2 Ok 00", "01\r");
-    }
-    void aSilencedAddressOrAFreshReplyNeedsNoLine() { playAndCheck(); }
 
-    void aMissedReplyLeavesTheLineToSettleFirst_data()
-    {
-        addScriptColumns();
+        // A missed reply leaves the line to settle first.
         const QByteArray missed = "ask 1 A001 CR0|ask 2 A002 CR0|~500|";
         const QByteArray first = "A001CR0\r";
         const QByteArray both = "A001CR0\r|A002CR0\r";
@@ -200,29 +174,10 @@ private slots:
         row("noise holds it a second at most", missed + "~400|x|~400|x|~199", first, "1 NoReply ",
             "xx");
         row("then the next frame goes", missed + "~400|x|~400|x|~200", both, "1 NoReply ", "xx");
-        const QByteArray flood(LineQueue::kReplyLimit + 1, 'x');
-        const QByteArray garbled = "ask 1 A001 CR0|ask 2 A002 CR0|" + flood + "|~";
+        const QByteArray garbled = "ask 1 A001 CR0|ask 2 A002 CR0|" + flood + "x|~";
         row("a reply past its bound", garbled + "499", first, "1 NoReply ");
-    }
-    void aMissedReplyLeavesTheLineToSettleFirst() { playAndCheck(); }
 
-    void theReusedRepliesAreBounded()
-    {
-        Rig rig;
-        const auto query = [](int i) {
-            return List{"CR" + QByteArray(1, char(i))};
-        };
-        const int limit = int(LineQueue::kMemoryEntries);
-        for (int i = 0; i <= limit; ++i)
-            rig.ask(1, "A001", query(i)), rig.port.arrive("00\r");
-        rig.ask(1, "A001", query(limit - 1)); // reused
-        rig.ask(1, "A001", query(limit));     // never stored: asked again
-        QCOMPARE(rig.port.frames.size(), limit + 2);
-    }
-
-    void aLostLineAnswersEveryRequestUntilItIsReopened_data()
-    {
-        addScriptColumns();
+        // A lost line answers every request until it is reopened.
         const QByteArray gone = "line down: /dev/fake1: gone";
         const QByteArray jammed =
             "line down: Cannot write to /dev/fake1: the output buffer is full";
@@ -242,30 +197,26 @@ private slots:
         row("not reopened before two seconds", "break|~1999", "", gone);
         row("reopening fails quietly, is tried again", "break|unplug|~2000|plug|~1999|~1", "",
             gone + "|line up");
-    }
-    void aLostLineAnswersEveryRequestUntilItIsReopened() { playAndCheck(); }
 
-    void theRawClientGoesFirstAndGetsWhatNoRequestTakes_data()
-    {
-        addScriptColumns();
+        // The raw client goes first and gets what no request takes.
         const QByteArray busy = "ask 1 A001 C0E C0C|ask 2 A002 CR1|raw A003C00\r|\x06|";
         const QByteArray before = "A001C0E\r|A001C0C\r";
-        const QByteArray first = before + "|A003C00\r";
-        const QByteArray after = first + "|A002CR1\r";
+        const QByteArray raw1st = before + "|A003C00\r";
+        const QByteArray after = raw1st + "|A002CR1\r";
         const QByteArray answered = "1 Ok \x06,\x06";
         row("not inside a request", busy + "~0", before, "");
-        row("ahead of waiting requests", busy + "\x06", first, answered);
-        row("ends at an acknowledgement, keeps the line", busy + "\x06|\x06|~9", first, answered,
+        row("ahead of waiting requests", busy + "\x06", raw1st, answered);
+        row("ends at an acknowledgement, keeps the line", busy + "\x06|\x06|~9", raw1st, answered,
             "\x06");
         row("requests go on 10 ms later", busy + "\x06|\x06|~10", after, answered, "\x06");
-        row("the next raw frame goes at once", busy + "\x06|\x06|~9|raw C00\r", first + "|C00\r",
+        row("the next raw frame goes at once", busy + "\x06|\x06|~9|raw C00\r", raw1st + "|C00\r",
             answered, "\x06");
         row("ends at a carriage return", busy + "\x06|00\r|~10", after, answered, "00\r");
-        row("silent, held while the line settles", busy + "\x06|~599", first, answered);
+        row("silent, held while the line settles", busy + "\x06|~599", raw1st, answered);
         row("silent, free once it has settled", busy + "\x06|~600", after, answered);
-        row("silent, its own next frame goes", busy + "\x06|~100|raw C01\r", first + "|C01\r",
+        row("silent, its own next frame goes", busy + "\x06|~100|raw C01\r", raw1st + "|C01\r",
             answered);
-        row("a reply that never ends, held to 1 s", busy + "\x06|0|~999", first, answered, "0");
+        row("a reply that never ends, held to 1 s", busy + "\x06|0|~999", raw1st, answered, "0");
         row("a reply that never ends, then free", busy + "\x06|0|~1000", after, answered, "0");
         row("a silent broadcast leaves the line settled", "raw AFFFC00\r|ask 1 A001 CR0|~110",
             "AFFFC00\r|A001CR0\r", "");
@@ -273,15 +224,15 @@ private slots:
         const auto acked = [](int gap, int times) {
             return ("~" + QByteArray::number(gap) + "|\x06|raw C00\r|").repeated(times) + "~0";
         };
-        const QByteArray asked = "ask 1 A002 CR0|";
+        const QByteArray behind = "ask 1 A002 CR0|";
         const int turn = int(LineQueue::kRawTurn / 5ms);
         const QByteArray raws = QByteArray("C00\r|").repeated(turn);
-        row("a request waits behind the raw client", "raw C00\r|" + asked + acked(5, turn - 1),
+        row("a request waits behind the raw client", "raw C00\r|" + behind + acked(5, turn - 1),
             raws.chopped(1), "", QByteArray("\x06").repeated(turn - 1));
-        row("until its turn is over", "raw C00\r|" + asked + acked(5, turn), raws + "A002CR0\r", "",
-            QByteArray("\x06").repeated(turn));
+        row("until its turn is over", "raw C00\r|" + behind + acked(5, turn), raws + "A002CR0\r",
+            "", QByteArray("\x06").repeated(turn));
         row("settling is not part of that wait",
-            "raw A001C00\r|" + asked + "~100|raw C00\r|" + acked(50, 21),
+            "raw A001C00\r|" + behind + "~100|raw C00\r|" + acked(50, 21),
             "A001C00\r|" + QByteArray("C00\r|").repeated(21) + "A002CR0\r", "",
             QByteArray("\x06").repeated(21));
         const QByteArray poll = "raw C00\r|poll 1 A001 CR0|ask 2 A002 CR0|\x06|~10|00\r|~89";
@@ -291,12 +242,8 @@ private slots:
             "2 Ok 00", "\x06");
         row("late and stray bytes", "ask 1 A001 CR0|00\r\x06|idle\r|ask 2 A002 CR0|~500|late\r",
             "A001CR0\r|A002CR0\r", "1 Ok 00|2 NoReply ", "\x06idle\rlate\r");
-    }
-    void theRawClientGoesFirstAndGetsWhatNoRequestTakes() { playAndCheck(); }
 
-    void theRawClientIsHeldBackThenClosedAtItsBounds_data()
-    {
-        addScriptColumns();
+        // The raw client is held back then closed at its bounds.
         const QByteArray frame = "C00\r";
         const QByteArray line(RawClient::kLineLimit, 'x');
         const QByteArray backlog = frame.repeated(RawClient::kBacklogLimit / frame.size());
@@ -314,18 +261,39 @@ private slots:
         row("the largest backlog", sent(backlog), "A001CR0\r|C00\r",
             "second attached|held|held|1 Ok 00|held");
         row("a larger backlog", sent(backlog + 'x'), "A001CR0\r", closed);
-    }
-    void theRawClientIsHeldBackThenClosedAtItsBounds() { playAndCheck(); }
 
-    void aSecondRawClientWaitsForTheFirstToGo_data()
-    {
-        addScriptColumns();
+        // A second raw client waits for the first to go.
         row("the first stays", "second|second|~999|?second|~1|?second|raw C00\r", "C00\r",
             "second attached|second refused|held|refused|closed");
         row("the first goes", "second|raw2 CR0\r|quit|?second|~1000|?second", "CR0\r",
             "second attached|reading|reading");
     }
-    void aSecondRawClientWaitsForTheFirstToGo() { playAndCheck(); }
+    void eachScriptSendsItsFramesAndAnswersItsOwners()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QByteArray, frames);
+        QFETCH(QByteArray, log);
+        QFETCH(QByteArray, toRaw);
+        Rig rig(script);
+        rig.play(script);
+        QCOMPARE(rig.port.frames.join('|'), frames);
+        QCOMPARE(rig.log.join('|'), log);
+        QCOMPARE(rig.raw.written, toRaw);
+    }
+
+    void theReusedRepliesAreBounded()
+    {
+        Rig rig;
+        const auto query = [](int i) {
+            return List{"CR" + QByteArray(1, char(i))};
+        };
+        const int limit = int(LineQueue::kMemoryEntries);
+        for (int i = 0; i <= limit; ++i)
+            rig.ask(1, "A001", query(i)), rig.port.arrive("00\r");
+        rig.ask(1, "A001", query(limit - 1)); // reused
+        rig.ask(1, "A001", query(limit));     // never stored: asked again
+        QCOMPARE(rig.port.frames.size(), limit + 2);
+    }
 
     // The observer hook: what each transaction showed (an exchange as "PREFIX CODE REPLY"),
     // and the live state's counts of transactions, time-outs, reused answers and settle waits.

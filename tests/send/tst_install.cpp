@@ -8,18 +8,15 @@
 namespace {
 
 // What every installation holds, below its prefix /usr.
-const QStringList kInstalled = {"bin/tarn-panel",
-                                "bin/tarn-sim",
-                                "bin/tarn-send",
-                                "bin/tarn-bridge",
-                                "share/applications/tarn-panel.desktop",
-                                "share/icons/hicolor/scalable/apps/tarn-panel.svg",
-                                "share/man/man1/tarn-panel.1.gz",
-                                "share/man/man1/tarn-sim.1.gz",
-                                "share/man/man1/tarn-send.1.gz",
-                                "share/man/man1/tarn-bridge.1.gz",
-                                "share/metainfo/org.tarn_panel.panel.metainfo.xml",
-                                "lib/systemd/system/tarn-bridge@.service"};
+const QStringList kInstalled =
+    QStringLiteral("bin/tarn-panel bin/tarn-sim bin/tarn-send bin/tarn-bridge "
+                   "share/applications/tarn-panel.desktop "
+                   "share/icons/hicolor/scalable/apps/tarn-panel.svg "
+                   "share/man/man1/tarn-panel.1.gz share/man/man1/tarn-sim.1.gz "
+                   "share/man/man1/tarn-send.1.gz share/man/man1/tarn-bridge.1.gz "
+                   "share/metainfo/org.tarn_panel.panel.metainfo.xml "
+                   "lib/systemd/system/tarn-bridge@.service")
+        .split(u' ');
 
 // The merged output of a program that has to end with status 0.
 QString run(const QString &program, const QStringList &arguments, const QString &destDir = {})

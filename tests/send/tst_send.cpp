@@ -1,11 +1,14 @@
 // tarn-send: what each word sends, the options and their checks, and the exchange with the
-// projectors on a fake port and a virtual clock.
+// projectors on a fake port and a virtual clock, as text and as JSON, once or round after round.
 #include "commandnames.h"
 #include "fakeport.h"
 #include "options.h"
+#include "record.h"
+#include "rounds.h"
 #include "sender.h"
 #include "virtualclock.h"
 
+#include <QJsonDocument>
 #include <QTest>
 
 using namespace tarn;
@@ -58,72 +61,50 @@ class SendTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void aWordSendsTheCodeOfItsButtonOrIsRejected_data()
+    void aWordSendsTheCodeOfItsButtonOrIsRejected()
     {
-        QTest::addColumn<QString>("word");
-        QTest::addColumn<QString>("code"); // empty: rejected
-        for (const char *row :
+        for (const QString row :
              {"power-on C00", "input-4 C08", "a-image C89", "lamp-select-1-4 C71", "setting-2 CRA",
               "vol-up C09", "zoom-down C46", "up C3C", "lens-shift-left C5F", "d-zoom-up C30",
               "lamp-time CR3", "setting CR4", "temp CR6", "l-mode CR7", "cursor C4F",
               "Power-ON C00", "C8F C8F", "CRZ CRZ"})
-            QTest::newRow(row) << QString(row).section(u' ', 0, 0) << QString(row).section(u' ', 1);
+            QCOMPARE(row.section(u' ', 0, 0) + u' ' +
+                         resolveCommand(row.section(u' ', 0, 0)).value_or("-"),
+                     row);
         for (const char *word : {"", "power", "power-on-", "vol-+", "input-5", "c00", "C0G", "C0",
                                  "C000", "CR", "CRa", "CR\r"})
-            QTest::newRow(word) << QString::fromUtf8(word) << QString();
-    }
-    void aWordSendsTheCodeOfItsButtonOrIsRejected()
-    {
-        QFETCH(QString, word);
-        QFETCH(QString, code);
-        QCOMPARE(QString::fromLatin1(resolveCommand(word).value_or(QByteArray())), code);
+            QVERIFY2(!resolveCommand(QString::fromUtf8(word)), word);
     }
 
-    void theArgumentsMakeThePlanOrSayWhatIsWrong_data()
-    {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("plan");
-        const auto row = [](const char *arguments, const char *plan) {
-            QTest::newRow(arguments) << QString(arguments) << QString(plan);
-        };
-        row("status", "[] 19200,N,8,1 500 - status=CR0");
-        row("--address all status", "[AFFF] 19200,N,8,1 500 - status=CR0");
-        row("--address=3 --speed 9600 status", "[A003] 9600,N,8,1 500 - status=CR0");
-        row("--address 004 --address SINGLE mode", "[] 19200,N,8,1 500 - mode=CR1");
-        row("--timeout 1 --port=tcp://h:1 mode", "[] 19200,N,8,1 1 tcp://h:1 mode=CR1");
-        row("power-on --address 2 --timeout 60000 CR0 -- lamp-time",
-            "[A002] 19200,N,8,1 60000 - power-on=C00 CR0=CR0 lamp-time=CR3");
-        row("-h --version", "[] 19200,N,8,1 500 - help version");
-        row("", "no command given");
-        row("-- --help", "unknown command '--help'");
-        row("--baud 9600 status", "unknown option '--baud'");
-        row("-speed 9600 --address=aLL status", "[AFFF] 9600,N,8,1 500 - status=CR0");
-        row("--json=yes status", "--json takes no value");
-        row("--speed 4800 status", "bad speed '4800': use 19200 or 9600");
-        row("--address 5 status", "bad address '5': use single, all or 1 to 4");
-        row("--address=0 status", "bad address '0': use single, all or 1 to 4");
-        row("--timeout 60001 status", "bad timeout '60001': use 1 to 60000 ms");
-        row("--timeout 0 status", "bad timeout '0': use 1 to 60000 ms");
-        row("--timeout +50 status", "bad timeout '+50': use 1 to 60000 ms");
-        row("--port= status", "--port needs a device");
-        row("status --timeout", "--timeout needs a value MS");
-        row("--watch 0.05 status", "bad interval '0.05': use 0.1 to 86400 seconds");
-        row("--watch=1. status", "bad interval '1.': use 0.1 to 86400 seconds");
-        row("--count 2 status", "--count needs --watch");
-    }
     void theArgumentsMakeThePlanOrSayWhatIsWrong()
     {
-        QFETCH(QString, arguments);
-        QFETCH(QString, plan);
-        QCOMPARE(described(parseArguments(arguments.split(u' ', Qt::SkipEmptyParts))), plan);
-    }
-
-    void theHelpNamesButtonsHeldButtonsAndAliases()
-    {
-        const QString text = usage(QStringLiteral("/dev/ttyX9"));
-        for (const char *needle : {"/dev/ttyX9", "power-on             C00  \"ON\" in \"POWER\"",
-                                   "lens-shift-left", "lamp-time (= l-time)"})
-            QVERIFY2(text.contains(QLatin1StringView(needle)), needle);
+        for (const auto &[arguments, plan] : QList<std::pair<QString, QString>>{
+                 {"status", "[] 19200,N,8,1 500 - status=CR0"},
+                 {"--address all status", "[AFFF] 19200,N,8,1 500 - status=CR0"},
+                 {"--address=3 --speed 9600 status", "[A003] 9600,N,8,1 500 - status=CR0"},
+                 {"--address 004 --address SINGLE mode", "[] 19200,N,8,1 500 - mode=CR1"},
+                 {"--timeout 1 --port=tcp://h:1 mode", "[] 19200,N,8,1 1 tcp://h:1 mode=CR1"},
+                 {"power-on --address 2 --timeout 60000 CR0 -- lamp-time",
+                  "[A002] 19200,N,8,1 60000 - power-on=C00 CR0=CR0 lamp-time=CR3"},
+                 {"-h --version", "[] 19200,N,8,1 500 - help version"},
+                 {"", "no command given"},
+                 {"-- --help", "unknown command '--help'"},
+                 {"--baud 9600 status", "unknown option '--baud'"},
+                 {"-speed 9600 --address=aLL status", "[AFFF] 9600,N,8,1 500 - status=CR0"},
+                 {"--json=yes status", "--json takes no value"},
+                 {"--speed 4800 status", "bad speed '4800': use 19200 or 9600"},
+                 {"--address 5 status", "bad address '5': use single, all or 1 to 4"},
+                 {"--timeout 60001 status", "bad timeout '60001': use 1 to 60000 ms"},
+                 {"--timeout 0 status", "bad timeout '0': use 1 to 60000 ms"},
+                 {"--timeout +50 status", "bad timeout '+50': use 1 to 60000 ms"},
+                 {"--port= status", "--port needs a device"},
+                 {"status --timeout", "--timeout needs a value MS"},
+                 {"--watch 0.05 status", "bad interval '0.05': use 0.1 to 86400 seconds"},
+                 {"--watch=1. status", "bad interval '1.': use 0.1 to 86400 seconds"},
+                 {"--count 2 status", "--count needs --watch"}}) {
+            const auto parsed = parseArguments(arguments.split(u' ', Qt::SkipEmptyParts));
+            QCOMPARE(arguments + " -> " + described(parsed), arguments + " -> " + plan);
+        }
     }
 
     void eachReplyIsShownDecodedAndJudgedAndAPortFailureEndsTheRun_data()
@@ -206,6 +187,64 @@ private slots:
         rig.port.arrive("2\r");
         QCOMPARE(rig.outLines().last(), "STATUS Input mode 2");
         QCOMPARE(rig.finished, QList<int>{1});
+    }
+
+    void aCommandsObjectKeepsEveryByteAndReadsOnlyWholeReplies_data()
+    {
+        QTest::addColumn<QByteArray>("code");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("complete"); // the reply came in time
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("every byte") << QByteArray("CR9") << QByteArray("T\xe9\r\n") << true
+                                    << QByteArray(R"({"reply":"T\u00e9\r\n","ok":true,
+                   "status":" T ? CR LF ","pcType":null})");
+        QTest::newRow("cut short") << QByteArray("CR0") << QByteArray("80") << false
+                                   << QByteArray(R"({"reply":"80","ok":false,"status":null,
+                   "power":null,"errors":null,"keyLock":null})");
+        QTest::newRow("ack to a query") << QByteArray("CR1") << QByteArray("\x06") << false
+                                        << QByteArray(R"({"reply":"\u0006","ok":false,
+                   "status":null,"input":null,"acknowledged":true})");
+    }
+    void aCommandsObjectKeepsEveryByteAndReadsOnlyWholeReplies()
+    {
+        QFETCH(QByteArray, code);
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, complete);
+        QFETCH(QByteArray, json);
+        QJsonObject expected = QJsonDocument::fromJson(json).object();
+        expected.insert("command", "word");
+        expected.insert("frame", QString::fromLatin1(code + '\r'));
+        const QString line =
+            jsonLine(exchangeRecord({"word", code, code + '\r', reply, complete, complete}));
+        QCOMPARE(QJsonDocument::fromJson(line.toUtf8()).object(), expected);
+    }
+
+    // A port that goes away ends its round and is opened again at the next; a round that
+    // outlasts the interval is followed at once.
+    void aWatchOutlivesAFailingPort()
+    {
+        Rig rig;
+        Rounds rounds(rig.sender, rig.clock);
+        QList<int> finished;
+        QObject::connect(&rounds, &Rounds::finished, [&](int code) { finished << code; });
+        rounds.start({{}, "19200,N,8,1", 1500ms, {{"status", "CR0"}}, true}, 1000ms, 4);
+        rig.port.breakDown(QStringLiteral("unplugged"));
+        QCOMPARE(rig.out, jsonLine({{"ok", false}, {"error", "/dev/fake1: unplugged"}}) + u'\n');
+        rig.clock.advance(999ms);
+        QCOMPARE(rig.port.frames.size(), 1);
+        rig.clock.advance(1ms);
+        rig.port.arrive("00\r");
+        QVERIFY2(rig.out.endsWith(R"("status":" Power ON"})"
+                                  "\n"),
+                 qPrintable(rig.out));
+        // The third round meets silence for longer than the interval; the fourth follows as
+        // soon as the line has settled.
+        rig.clock.advance(2999ms);
+        QCOMPARE(rig.port.frames.size(), 3);
+        rig.clock.advance(1ms);
+        QCOMPARE(rig.port.frames.size(), 4);
+        rig.clock.advance(1500ms);
+        QCOMPARE(finished, QList{2}); // the worst round's status
     }
 };
 

@@ -2,62 +2,60 @@
 
 namespace tarn::test {
 
+// Logs the operation; fails it with "TEXT" (its %1 the device) where `fails` holds.
+Outcome FakePort::step(const QString &operation, bool fails, const QString &text)
+{
+    log << operation;
+    if (refused.contains(operation))
+        return Outcome::failure(QStringLiteral("%1 refuses %2").arg(deviceName(), operation));
+    return fails ? Outcome::failure(text.arg(deviceName())) : Outcome();
+}
+
 Outcome FakePort::setCommPort(int number)
 {
-    log << QStringLiteral("port %1").arg(number);
-    if (m_open)
-        return Outcome::failure(
-            QStringLiteral("Cannot change the port number of %1 while it is open")
-                .arg(deviceName()));
-    m_number = number;
-    return {};
+    const Outcome r = step(QStringLiteral("port %1").arg(number), m_open,
+                           QStringLiteral("Cannot change the port number of %1 while it is open"));
+    if (r)
+        m_number = number;
+    return r;
 }
 
 Outcome FakePort::setSettings(const QString &settings)
 {
-    log << QStringLiteral("settings %1").arg(settings);
-    if (refused.contains(log.last()))
-        return Outcome::failure(QStringLiteral("%1 refuses %2").arg(deviceName(), settings));
-    m_settings = settings;
-    return {};
+    const Outcome r = step("settings " + settings, false, {});
+    if (r)
+        m_settings = settings;
+    return r;
 }
 
 Outcome FakePort::setPortOpen(bool open)
 {
-    log << (open ? QStringLiteral("open") : QStringLiteral("close"));
-    if (refused.contains(log.last()))
-        return Outcome::failure(QStringLiteral("%1 refuses to %2").arg(deviceName(), log.last()));
     if (!open) {
-        m_open = false;
-        return {};
+        const Outcome r = step(QStringLiteral("close"), false, {});
+        m_open = m_open && !r;
+        return r;
     }
-    if (m_open)
-        return Outcome::failure(QStringLiteral("Cannot open %1: already open").arg(deviceName()));
-    if (m_missing.value(m_number))
-        return Outcome::failure(
-            QStringLiteral("Cannot open %1: No such file or directory").arg(deviceName()));
-    m_open = true;
-    return {};
+    const Outcome r = step(QStringLiteral("open"), m_open || m_missing.value(m_number),
+                           m_open ? QStringLiteral("Cannot open %1: already open")
+                                  : QStringLiteral("Cannot open %1: No such file or directory"));
+    m_open = m_open || r;
+    return r;
 }
 
 Outcome FakePort::output(const QByteArray &data)
 {
-    log << QStringLiteral("output %1").arg(QString::fromLatin1(data));
-    if (!m_open)
-        return Outcome::failure(
-            QStringLiteral("Cannot write to %1: the port is not open").arg(deviceName()));
-    if (m_writesFail)
-        return Outcome::failure(
-            QStringLiteral("Cannot write to %1: the output buffer is full").arg(deviceName()));
-    frames << data;
-    return {};
+    const Outcome r = step("output " + QString::fromLatin1(data), !m_open || m_writesFail,
+                           m_open ? QStringLiteral("Cannot write to %1: the output buffer is full")
+                                  : QStringLiteral("Cannot write to %1: the port is not open"));
+    if (r)
+        frames << data;
+    return r;
 }
 
 void FakePort::arrive(const QByteArray &bytes)
 {
     m_pending += bytes;
-    m_event = kEventReceive;
-    emit onComm();
+    raiseEvent(kEventReceive);
 }
 
 void FakePort::raiseEvent(int code)
@@ -70,11 +68,6 @@ void FakePort::breakDown(const QString &reason)
 {
     m_open = false;
     emit failed(QStringLiteral("%1: %2").arg(deviceName(), reason));
-}
-
-void FakePort::setMissing(int number, bool missing)
-{
-    m_missing[number] = missing;
 }
 
 } // namespace tarn::test

@@ -25,9 +25,7 @@ public:
     Outcome output(const QByteArray &data) override;
     QByteArray input() override { return std::exchange(m_pending, {}); }
     int commEvent() const override { return m_event; }
-    QString deviceName() const override { return deviceFor(m_number); }
-
-    static QString deviceFor(int number) { return QStringLiteral("/dev/fake%1").arg(number); }
+    QString deviceName() const override { return QStringLiteral("/dev/fake%1").arg(m_number); }
 
     // What the far end sends: raises a receive event with these bytes waiting.
     void arrive(const QByteArray &bytes);
@@ -39,7 +37,7 @@ public:
     void breakDown(const QString &reason);
 
     // Makes opening port `number` fail with this reason until cleared.
-    void setMissing(int number, bool missing = true);
+    void setMissing(int number, bool missing = true) { m_missing[number] = missing; }
     // Makes every write fail, as a full output buffer or a write error would.
     void setWritesFail(bool fail) { m_writesFail = fail; }
 
@@ -48,6 +46,8 @@ public:
     QStringList refused;   // operations, as logged, that the device refuses ("close")
 
 private:
+    Outcome step(const QString &operation, bool fails, const QString &text);
+
     int m_number = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     bool m_open = false;

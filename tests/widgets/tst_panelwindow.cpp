@@ -90,11 +90,14 @@ private slots:
         row("after start", {}, 322, show, {});
         row("J", {"J"}, 322, show, {});
         row("Ctrl+Shift+J", {"Ctrl+Shift+J"}, 322, show, {});
+        row("Ctrl+Alt+J", {"Ctrl+Alt+J"}, 322, show, {});
+        row("Ctrl+K", {"Ctrl+K"}, 322, show, {});
         row("Ctrl+J", {"Ctrl+J"}, 455, "CLOSE", all);
         row("then compact", {"Ctrl+J", "toggle"}, 322, show, {});
         row("then data", {"Ctrl+J", "toggle", "toggle"}, 418, hide,
             data + QStringList{"Command34"});
         row("data before Ctrl+J", {"toggle"}, 418, hide, data);
+        row("data, then compact", {"toggle", "toggle"}, 322, show, {});
     }
 
     void eachViewShowsItsControls()
@@ -139,8 +142,6 @@ private slots:
         };
         row("STATUS for 001", {"Option5", "Command44", ">40\r"}, {"A001CR0\r"},
             {" A 0 0 1 C R 0 CR ", " 4 0 CR ", " Count down"});
-        row("SETTING 2", {"Command12", ">01"}, {"CRA\r"},
-            {" C R A CR ", " 0 1 ", " Video mute ON"});
         row("POWER ON for ALL", {"Option4", "Command17"}, {"AFFFC00\r"},
             {" A F F F C 0 0 CR ", "", ""});
         row("FREEZE OFF for SINGLE again", {"Option5", "Option3", "Command26"}, {"C44\r"},
