@@ -496,7 +496,7 @@ private slots:
                  {"a\nb\n", 0600, "more than one"},
                  {"caf\xe9", 0600, "printable ASCII"},
                  {"s3cret", 0644, "every user may read it"},
-                 {"token " + QByteArray(10, 't'), 0600, "at least 16"},
+                 {"token " + QByteArray(9, 't'), 0600, "at least 16"},
                  {"token " + QByteArray(251, 't'), 0600, "at most 256"},
                  {"token " + QByteArray(10, 't') + ' ', 0600, "a space"}}) {
             QTemporaryDir dir;
