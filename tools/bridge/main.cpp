@@ -116,6 +116,48 @@ bool listen(Listeners &listeners, HttpListener &http, const Options &options)
     return problem.isEmpty();
 }
 
+// The answer to unusable arguments, --help or --version; none when the gateway is to run.
+std::optional<int> answeredAtOnce(const std::variant<Options, QString> &parsed)
+{
+    if (const auto *problem = std::get_if<QString>(&parsed)) {
+        std::fprintf(stderr, "tarn-bridge: %s\nTry 'tarn-bridge --help'.\n", qPrintable(*problem));
+        return kUsageError;
+    }
+    const Options &options = std::get<Options>(parsed);
+    if (!options.help && !options.version)
+        return std::nullopt;
+    const QString text =
+        options.help
+            ? usage()
+            : QStringLiteral("tarn-bridge %1\n").arg(QCoreApplication::applicationVersion());
+    std::fputs(qPrintable(text), stdout);
+    return 0;
+}
+
+// Home Assistant and other MQTT systems: the state published, commands taken through the
+// action rule. Nothing without --mqtt.
+struct MqttSide
+{
+    // False after logging why the MQTT options cannot be used.
+    bool configure(const Options &options, LineService &requests, const LiveState &state,
+                   tarn::TimerFactory &timers)
+    {
+        auto config = tarn::mqtt::mqttConfig(options, QCoreApplication::applicationVersion());
+        if (const auto *problem = std::get_if<QString>(&config)) {
+            logLine(*problem);
+            return false;
+        }
+        auto &[brokerSettings, serviceSettings] = std::get<tarn::mqtt::MqttConfig>(config);
+        broker = std::make_unique<tarn::mqtt::MosquittoLink>(std::move(brokerSettings), &logLine);
+        service = std::make_unique<tarn::mqtt::MqttService>(*broker, requests, state, timers,
+                                                            std::move(serviceSettings), &logLine);
+        return true;
+    }
+
+    std::unique_ptr<tarn::mqtt::MosquittoLink> broker;
+    std::unique_ptr<tarn::mqtt::MqttService> service;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -126,20 +168,10 @@ int main(int argc, char *argv[])
         QObject::connect(&stop, &tarn::StopSignals::received, &app, &QCoreApplication::quit);
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
     const auto parsed = parseArguments(app.arguments().mid(1));
-    if (const auto *problem = std::get_if<QString>(&parsed)) {
-        std::fprintf(stderr, "tarn-bridge: %s\nTry 'tarn-bridge --help'.\n", qPrintable(*problem));
-        return kUsageError;
-    }
+    if (const std::optional<int> status = answeredAtOnce(parsed))
+        return *status;
     const Options &options = std::get<Options>(parsed);
     g_lineName = options.lineName;
-    if (options.help || options.version) {
-        const QString text =
-            options.help
-                ? usage()
-                : QStringLiteral("tarn-bridge %1\n").arg(QCoreApplication::applicationVersion());
-        std::fputs(qPrintable(text), stdout);
-        return 0;
-    }
     std::optional<QByteArray> password, token;
     if (!readSecret(options.passwordFile, readPasswordFile, password) ||
         !readSecret(options.httpTokenFile, readTokenFile, token))
@@ -178,27 +210,16 @@ int main(int argc, char *argv[])
     CommandEndpoint control(gate, gateway.throttle(), {token, served(options)}, &logLine);
     control.addTo(monitoring.router);
 
-    // Home Assistant and other MQTT systems: the state published, commands taken.
-    std::unique_ptr<tarn::mqtt::MosquittoLink> broker;
-    std::unique_ptr<tarn::mqtt::MqttService> mqtt;
-    if (options.mqtt) {
-        auto config = tarn::mqtt::mqttConfig(options, QCoreApplication::applicationVersion());
-        if (const auto *problem = std::get_if<QString>(&config)) {
-            logLine(*problem);
-            return kStartFailure;
-        }
-        auto &[brokerSettings, serviceSettings] = std::get<tarn::mqtt::MqttConfig>(config);
-        broker = std::make_unique<tarn::mqtt::MosquittoLink>(std::move(brokerSettings), &logLine);
-        mqtt = std::make_unique<tarn::mqtt::MqttService>(*broker, gate, state, timers,
-                                                         std::move(serviceSettings), &logLine);
-    }
+    MqttSide mqtt;
+    if (options.mqtt && !mqtt.configure(options, gate, state, timers))
+        return kStartFailure;
 
     if (!listen(listeners, monitoring.listener, options))
         return kStartFailure;
     line.start(options.settings);
     if (monitoring.poll)
         monitoring.poll->start();
-    if (broker)
-        broker->open();
+    if (mqtt.broker)
+        mqtt.broker->open();
     return app.exec();
 }
