@@ -231,16 +231,14 @@ private slots:
                        {{}, Profile{"all", "AFFF", {}, {}}}};
         o.lineName = "hall";
         o.mqtt.emplace().url = "mqtt://b";
-        const auto made = [&] {
-            return mqttConfig(o, "1.31");
-        };
-        QCOMPARE(std::get<MqttConfig>(made()).service.projectors.size(), 1);
-        QVERIFY(std::get<MqttConfig>(made()).service.discovery);
+        QCOMPARE(std::get<MqttConfig>(mqttConfig(o, "1.31")).service.projectors.size(), 1);
+        QVERIFY(std::get<MqttConfig>(mqttConfig(o, "1.31")).service.discovery);
         o.mqtt->discoveryPrefix.clear();
-        QVERIFY(!std::get<MqttConfig>(made()).service.discovery);
+        QVERIFY(!std::get<MqttConfig>(mqttConfig(o, "1.31")).service.discovery);
         for (QString *topic : {&o.mqtt->prefix, &o.mqtt->birthTopic}) {
             *topic = "ha/+/x";
-            QVERIFY(std::get<QString>(made()).endsWith("has no + or # (\"ha/+/x\")"));
+            QVERIFY(
+                std::get<QString>(mqttConfig(o, "1.31")).endsWith("has no + or # (\"ha/+/x\")"));
             *topic = "x";
         }
     }
