@@ -239,6 +239,7 @@ private slots:
         row("cooling", "CR0\r", "20\r", " Cooling down");
         row("cooling for save", "CR0\r", "24\r", " Cooling down for power save");
         row("one text, three keys: 08", "CR0\r", "08\r", " Temperature abnormality");
+        row("one text, three keys: 28", "CR0\r", "28\r", " Temperature abnormality");
         row("one text, three keys: 88", "CR0\r", "88\r", " Temperature abnormality");
         row("no cr needed", "CR0\r", "80", " Stand by");
         row("half a reply", "CR0\r", "0", kUnchanged,
@@ -259,10 +260,6 @@ private slots:
         row("mute: no signal", "CRA\r", "80\r", " No signal",
             R"({"videoMute":null,"audioMute":null,"noSignal":true,"standby":false})");
         row("mute: both", "CRA\r", "03\r", " Video & Audio mute ON");
-        // Bit 0 of the mask is lamp No1, bit 3 lamp No4.
-        row("lamps: none", "CR7\r", "00\r", " All OFF : 4 Lamp mode");
-        row("lamps: all", "CR7\r", "0F\r", " All ON  : 4 Lamp mode");
-        row("lamps: the outer two", "CR7\r", "09\r", " No1,4 ON  : 4 Lamp mode");
         row("lamps in mode 1", "CR7\r", "1A\r", " No2,4 ON  : 2 Lamp mode(1,4)");
         row("lamps in mode 2", "CR7\r", "2E\r", " No2,3,4 ON  : 2 Lamp mode(2,3)");
         row("lamps: lower case", "CR7\r", "1a\r", kUnchanged,
@@ -319,6 +316,23 @@ private slots:
         if (!json.isEmpty())
             QCOMPARE(toJson(query, readReply(query, reply)),
                      QJsonDocument::fromJson(json).object());
+    }
+
+    // Bit 0 of the mask is lamp No1, bit 3 lamp No4.
+    void everyLampMaskNamesTheLampsItsBitsSet()
+    {
+        for (int mask = 0; mask < 16; ++mask) {
+            QStringList on;
+            for (int lamp = 1; lamp <= 4; ++lamp) {
+                if (mask & (1 << (lamp - 1)))
+                    on << QString::number(lamp);
+            }
+            const QString lamps = on.isEmpty()     ? "All OFF "
+                                  : on.size() == 4 ? "All ON  "
+                                                   : "No" + on.join(u',') + " ON  ";
+            const QByteArray reply = '0' + QByteArray::number(mask, 16).toUpper() + '\r';
+            QCOMPARE(status("CR7\r", reply), u' ' + lamps + ": 4 Lamp mode");
+        }
     }
 
     // The typed reading of tarn-send --json and the gateway: every state a simulated
