@@ -119,7 +119,7 @@ private slots:
 
     // Monitoring, read by Prometheus's own parser: every projector's power, errors, lamp
     // hours and temperatures within a few poll periods (1 s here); a projector powered on
-    // through PJLink seen warming, then on, in the API; requests past a bound refused.
+    // through PJLink seen warming, then on, in the API.
     void monitoringShowsEveryProjectorAndFollowsAPowerOn()
     {
         QMap<QString, double> samples;
@@ -144,12 +144,8 @@ private slots:
         Client client;
         client.open(port("PJLink, projector 2"), m_password);
         QCOMPARE(client.ask("%1POWR 1"), "%1POWR=OK");
-        for (const char *power : {"warming", "on"}) {
+        for (const char *power : {"warming", "on"})
             QVERIFY2(waitFor([&] { return state("2")["power"] == power; }, 3s), power);
-        }
-        const QByteArray head = "GET / HTTP/1.1\r\nHost: gw\r\nConnection: close\r\n";
-        QCOMPARE(exchange(head + "X: " + QByteArray(8192, 'x') + "\r\n\r\n").first, 431);
-        QCOMPARE(exchange(head + "Content-Length: 4097\r\n\r\n").first, 413);
     }
 
     // HTTP control needs the token; power on goes out, warming to on; a query answers as
@@ -219,10 +215,9 @@ private slots:
              {"%1CLSS ?=2", "%2FREZ 0=OK", "%2FREZ ?=0", "%2SVOL 1=OK", "%2INNM ?12=Vid\xc3\xa9o",
               "%2SNUM ?=", "%2SVER ?=", "%2FILT ?=ERR1", "%2RLMP ?=", "%2RFIL ?=", "%2IRES ?=*",
               "%2RRES ?=", "%2MVOL 1=ERR1", "%2POWR ?=ERR1", "%1POWR 0=OK", "%2FREZ ?=ERR3",
-              "%2FREZ 1=ERR3"}) {
+              "%2FREZ 1=ERR3"})
             QCOMPARE(client.ask(row.left(row.indexOf('='))),
                      row.left(6) + row.mid(row.indexOf('=')));
-        }
         QTest::qWait(200); // anything sent would be logged by now
         const QStringList sent = m_sim.lines().mid(mark).filter(QRegularExpression("^< A001C\\d"));
         QCOMPARE(sent.join(' ').remove("< A001").remove("\\r"), "C43 C44 C09 C01");

@@ -98,11 +98,8 @@ QList<Profile> fourProjectors()
 
 std::pair<int, QJsonObject> answer(const Router &router, const QByteArray &path)
 {
-    HttpRequest request;
-    request.path = path;
-    request.method = "GET";
     HttpResponse response;
-    router.dispatch(request, nullptr, {}, [&](const HttpResponse &r) { response = r; });
+    router.dispatch({"GET", path}, nullptr, {}, [&](const HttpResponse &r) { response = r; });
     return {response.status, QJsonDocument::fromJson(response.body).object()};
 }
 

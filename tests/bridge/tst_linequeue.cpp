@@ -70,8 +70,8 @@ struct Rig
                 port.setWritesFail(step == "jam");
             else if (step == "unplug" || step == "plug")
                 port.setMissing(1, step == "unplug");
-            else if (step == "?raw" || step == "?second")
-                log << stateOf(step == "?raw" ? raw : second);
+            else if (const FakeStream &s = step == "?raw" ? raw : second; step.startsWith('?'))
+                log << (s.isClosed ? "closed" : s.reading ? "reading" : "held");
             else if (step == "second")
                 log << (line.attachRaw(second) ? "second attached" : "second refused");
             else if (step == "quit")
@@ -79,11 +79,6 @@ struct Rig
             else
                 port.arrive(step);
         }
-    }
-
-    static QByteArray stateOf(const FakeStream &s)
-    {
-        return s.isClosed ? "closed" : s.reading ? "reading" : "held";
     }
 
     FakePort port;
@@ -284,14 +279,11 @@ private slots:
     void theReusedRepliesAreBounded()
     {
         Rig rig;
-        const auto query = [](int i) {
-            return List{"CR" + QByteArray(1, char(i))};
-        };
         const int limit = int(LineQueue::kMemoryEntries);
         for (int i = 0; i <= limit; ++i)
-            rig.ask(1, "A001", query(i)), rig.port.arrive("00\r");
-        rig.ask(1, "A001", query(limit - 1)); // reused
-        rig.ask(1, "A001", query(limit));     // never stored: asked again
+            rig.ask(1, "A001", {"CR" + QByteArray(1, char(i))}), rig.port.arrive("00\r");
+        rig.ask(1, "A001", {"CR" + QByteArray(1, char(limit - 1))}); // reused
+        rig.ask(1, "A001", {"CR" + QByteArray(1, char(limit))});     // never stored: asked again
         QCOMPARE(rig.port.frames.size(), limit + 2);
     }
 
