@@ -99,7 +99,9 @@ QList<Profile> fourProjectors()
 std::pair<int, QJsonObject> answer(const Router &router, const QByteArray &path)
 {
     HttpResponse response;
-    router.dispatch({"GET", path}, nullptr, {}, [&](const HttpResponse &r) { response = r; });
+    HttpRequest request;
+    request.method = "GET", request.path = path;
+    router.dispatch(request, nullptr, {}, [&](const HttpResponse &r) { response = r; });
     return {response.status, QJsonDocument::fromJson(response.body).object()};
 }
 
