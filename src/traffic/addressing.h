@@ -1,5 +1,7 @@
 #pragma once
 
+#include "traffic/frame.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -18,7 +20,7 @@ struct PjSelectOption
 };
 
 inline constexpr std::array kPjSelectOptions = {
-    PjSelectOption{u"Option3", u"SINGLE", ""},  PjSelectOption{u"Option4", u"ALL", "AFFF"},
+    PjSelectOption{u"Option3", u"SINGLE", ""},  PjSelectOption{u"Option4", u"ALL", kEveryProjector},
     PjSelectOption{u"Option5", u"001", "A001"}, PjSelectOption{u"Option6", u"002", "A002"},
     PjSelectOption{u"Option7", u"003", "A003"}, PjSelectOption{u"Option8", u"004", "A004"},
 };

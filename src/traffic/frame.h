@@ -11,6 +11,10 @@ namespace tarn {
 inline constexpr char kAck = 6;
 inline constexpr char kCr = 13;
 
+// The prefix that reaches every projector on the line at once; none of them answers it, as
+// answers would collide on the shared line.
+inline constexpr QByteArrayView kEveryProjector = "AFFF";
+
 // A query's code starts with "CR"; every other code is an action.
 inline bool isQuery(QByteArrayView code)
 {

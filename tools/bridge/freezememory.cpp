@@ -7,8 +7,6 @@
 namespace tarn::bridge {
 namespace {
 
-constexpr QByteArrayView kEveryProjector = "AFFF";
-
 qsizetype indexOf(QByteArrayView prefix)
 {
     const auto it = std::ranges::find(kPjSelectOptions, prefix, &PjSelectOption::prefix);

@@ -5,7 +5,6 @@
 
 namespace tarn::bridge {
 namespace {
-const QByteArray kEveryProjector = "AFFF";
 constexpr qsizetype kCodeLength = 3;
 
 // The address prefix of a frame the raw client wrote: "A" and three characters, or none.

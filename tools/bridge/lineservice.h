@@ -1,5 +1,7 @@
 #pragma once
 
+#include "traffic/frame.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -24,7 +26,7 @@ struct LineRequest
     QList<QByteArray> codes; // three-character codes, e.g. {"CR0"} or {"C0E", "C0C"}
     Priority priority = Priority::Client;
 
-    bool broadcast() const { return prefix == "AFFF"; }
+    bool broadcast() const { return prefix == kEveryProjector; }
 };
 
 struct LineResult

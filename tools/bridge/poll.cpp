@@ -1,6 +1,7 @@
 #include "poll.h"
 
 #include "replies/projectorstatus.h"
+#include "traffic/frame.h"
 
 namespace tarn::bridge {
 namespace {
@@ -14,7 +15,7 @@ Poll::Poll(LineService &line, TimerFactory &timers, const QList<QByteArray> &pre
     : m_line(line), m_timer(timers.createTimer())
 {
     for (const QByteArray &prefix : prefixes) {
-        if (prefix != "AFFF" && !m_prefixes.contains(prefix))
+        if (prefix != kEveryProjector && !m_prefixes.contains(prefix))
             m_prefixes << prefix;
     }
     m_timer->setInterval(period);

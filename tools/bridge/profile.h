@@ -1,5 +1,7 @@
 #pragma once
 
+#include "traffic/frame.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -17,7 +19,7 @@ struct Profile
     QList<QByteArray> inputNames{}; // their names, in UTF-8, for INNM
     int pjlinkClass = 2;            // the highest PJLink class served: 1 or 2
 
-    bool broadcast() const { return prefix == "AFFF"; }
+    bool broadcast() const { return prefix == kEveryProjector; }
 };
 
 } // namespace tarn::bridge

@@ -2,6 +2,7 @@
 
 #include "replies/decoding.h"
 #include "replies/projectorstatus.h"
+#include "traffic/frame.h"
 #include "traffic/rendering.h"
 
 #include <QJsonDocument>
@@ -16,7 +17,7 @@ QJsonObject exchangeRecord(const Exchange &exchange)
                        {"frame"_L1, QString::fromLatin1(exchange.frame)},
                        {"reply"_L1, QString::fromLatin1(exchange.reply)},
                        {"ok"_L1, exchange.ok}};
-    if (!exchange.code.startsWith("CR"))
+    if (!isQuery(exchange.code))
         return record;
 
     const QLatin1StringView readCode(exchange.code);

@@ -2,6 +2,7 @@
 
 #include "app/timer.h"
 #include "serial/commcontrol.h"
+#include "traffic/frame.h"
 #include "traffic/linerules.h"
 
 #include <QByteArray>
@@ -30,7 +31,7 @@ struct SendPlan
     std::vector<Job> jobs;
     bool json = false; // one JSON object per command instead of the monitor lines
 
-    bool broadcast() const { return prefix == "AFFF"; }
+    bool broadcast() const { return prefix == kEveryProjector; }
 };
 
 // Sends the commands of a plan one at a time on port 1 of a serial control: builds each

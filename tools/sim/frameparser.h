@@ -1,5 +1,7 @@
 #pragma once
 
+#include "traffic/frame.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <vector>
@@ -13,7 +15,7 @@ struct Frame
     QByteArray code;   // three characters
 
     QByteArray text() const { return prefix + code; }
-    bool isBroadcast() const { return prefix == "AFFF"; }
+    bool isBroadcast() const { return prefix == kEveryProjector; }
     bool isAddressed() const { return !prefix.isEmpty(); }
 };
 

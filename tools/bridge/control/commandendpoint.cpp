@@ -114,7 +114,7 @@ HttpResponse CommandEndpoint::answer(send::Exchange exchange, const LineResult &
     exchange.ok = exchange.complete = result.status == Status::Ok;
     // The line gives a query's reply without its carriage return; tarn-send shows it.
     exchange.reply = result.replies.value(0);
-    if (exchange.ok && exchange.code.startsWith("CR") && !exchange.frame.startsWith("AFFF"))
+    if (exchange.ok && isQuery(exchange.code) && !exchange.frame.startsWith(kEveryProjector))
         exchange.reply += '\r';
     QJsonObject record = send::exchangeRecord(exchange);
     if (exchange.ok)

@@ -1,5 +1,7 @@
 #include "state/livestate.h"
 
+#include "traffic/frame.h"
+
 #include <QDateTime>
 #include <QJsonValue>
 #include <algorithm>
@@ -7,19 +9,12 @@
 namespace tarn::bridge {
 namespace {
 
-constexpr QByteArrayView kBroadcast = "AFFF";
-
 qsizetype keptIndex(QByteArrayView code)
 {
     const auto row = std::ranges::find_if(kKeptQueries, [code](const KeptQuery &query) {
         return QByteArrayView(query.code.data(), query.code.size()) == code;
     });
     return row == kKeptQueries.end() ? -1 : row - kKeptQueries.begin();
-}
-
-bool isQuery(QByteArrayView code)
-{
-    return code.startsWith("CR");
 }
 
 // Calls `visit(index, key)` for every JSON key of every kept query, in order.
@@ -92,7 +87,7 @@ LiveState::LiveState(const QList<Profile> &served)
 void LiveState::observe(QByteArrayView prefix, QByteArrayView code, QByteArrayView reply,
                         Moment now)
 {
-    if (prefix == kBroadcast) {
+    if (prefix == kEveryProjector) {
         for (ProjectorRecord &record : m_records)
             touched(record, !isQuery(code) && makeStale(record));
         return;
