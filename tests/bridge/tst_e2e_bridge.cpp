@@ -77,6 +77,7 @@ private slots:
         QFile::setPermissions(m_dir.filePath("password"), QFile::ReadOwner | QFile::ReadOther);
         for (const auto &[options, exitCode] :
              {std::pair{QStringList{"--verbose"}, 64},
+              {{"--no-auth", "--mqtt", "mqtt://b", "--mqtt-ca-file", "c"}, 64},
               {{"--password-file=" + m_dir.filePath("password")}, 1}}) {
             QProcess bridge;
             bridge.start(m_bridge.program(),

@@ -116,6 +116,18 @@ bool listen(Listeners &listeners, HttpListener &http, const Options &options)
     return problem.isEmpty();
 }
 
+// The options, or why they cannot be used: an MQTT topic or broker address wrong as written
+// is as unusable as any other option.
+std::variant<Options, QString> readOptions(const QStringList &arguments)
+{
+    auto parsed = parseArguments(arguments);
+    if (const auto *o = std::get_if<Options>(&parsed); o && !o->help && !o->version) {
+        if (std::optional<QString> problem = tarn::mqtt::mqttOptionsProblem(*o))
+            return *std::move(problem);
+    }
+    return parsed;
+}
+
 // The answer to unusable arguments, --help or --version; none when the gateway is to run.
 std::optional<int> answeredAtOnce(const std::variant<Options, QString> &parsed)
 {
@@ -167,7 +179,7 @@ int main(int argc, char *argv[])
     if (stop.install())
         QObject::connect(&stop, &tarn::StopSignals::received, &app, &QCoreApplication::quit);
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
-    const auto parsed = parseArguments(app.arguments().mid(1));
+    const auto parsed = readOptions(app.arguments().mid(1));
     if (const std::optional<int> status = answeredAtOnce(parsed))
         return *status;
     const Options &options = std::get<Options>(parsed);

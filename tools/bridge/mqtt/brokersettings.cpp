@@ -79,8 +79,6 @@ std::variant<BrokerSettings, QString> brokerSettings(const QString &url, const Q
                      .credentials = std::nullopt,
                      .clientId = QStringLiteral("tarn-bridge-") + line,
                      .statusTopic = statusTopic};
-    if (!caFile.isEmpty() && !s.address.tls)
-        return QStringLiteral("--mqtt-ca-file is for a broker reached through mqtts://");
     if (!caFile.isEmpty() && !QFileInfo(caFile).isReadable())
         return QStringLiteral("MQTT CA file %1: cannot be read").arg(caFile);
     if (!credentialsFile.isEmpty()) {

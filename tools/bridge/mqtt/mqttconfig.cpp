@@ -28,8 +28,10 @@ QList<ProjectorInfo> projectorsOf(const bridge::Options &options)
 
 } // namespace
 
-std::variant<MqttConfig, QString> mqttConfig(const bridge::Options &options, const QString &version)
+std::optional<QString> mqttOptionsProblem(const bridge::Options &options)
 {
+    if (!options.mqtt)
+        return std::nullopt;
     const bridge::MqttOptions &o = *options.mqtt;
     QString problem = topicProblem("mqtt-prefix", o.prefix);
     if (problem.isEmpty() && !o.discoveryPrefix.isEmpty())
@@ -38,6 +40,19 @@ std::variant<MqttConfig, QString> mqttConfig(const bridge::Options &options, con
         problem = topicProblem("mqtt-birth-topic", o.birthTopic);
     if (!problem.isEmpty())
         return problem;
+    const auto address = parseBrokerAddress(o.url);
+    if (const auto *bad = std::get_if<QString>(&address))
+        return *bad;
+    if (!o.caFile.isEmpty() && !std::get<BrokerAddress>(address).tls)
+        return QStringLiteral("--mqtt-ca-file is for a broker reached through mqtts://");
+    return std::nullopt;
+}
+
+std::variant<MqttConfig, QString> mqttConfig(const bridge::Options &options, const QString &version)
+{
+    if (const std::optional<QString> problem = mqttOptionsProblem(options))
+        return *problem;
+    const bridge::MqttOptions &o = *options.mqtt;
     const Topics topics(o.prefix, options.lineName);
     auto broker =
         brokerSettings(o.url, o.caFile, o.credentialsFile, options.lineName, topics.status());
