@@ -10,6 +10,8 @@ is taken from is only read, never written.
   scripts/mutate.py --only ID,ID         # some faults
   scripts/mutate.py --list               # the faults, and whether each still applies
   scripts/mutate.py --keep-going         # run the whole suite per fault, name every catcher
+  scripts/mutate.py --keep-going --functions --skip-tests 'e2e_bridge|e2e_mqtt'
+                                         # which test functions catch each fault, quickly
   scripts/mutate.py --report FILE        # also write the results to FILE
 """
 import argparse, os, re, shutil, signal, subprocess, sys, time
@@ -94,9 +96,13 @@ def write_fresh(path, text):
     os.utime(path, (now, now))
 
 
-def failed_tests(log_path):
-    """The tests ctest lists as failed, from the log of one fault."""
+def failed_tests(log_path, functions=False):
+    """The tests ctest lists as failed, from the log of one fault; or, with `functions`,
+    the test functions (Class::function) that reported a failure."""
     text = log_path.read_text(errors="replace")
+    if functions:
+        found = re.findall(r"^(?:FAIL!|QFATAL)\s*:\s+(\S+?)\(", text, re.M)
+        return sorted(set(found))
     if "tests FAILED:" not in text:
         return []
     return re.findall(r"^\s*\d+ - (\S+) \(", text.split("tests FAILED:")[-1], re.M)
@@ -113,6 +119,11 @@ def main():
     parser.add_argument("--keep-going", action="store_true",
                         help="run every test on each fault instead of stopping at the first failure")
     parser.add_argument("--report", type=Path, help="write the results to this file")
+    parser.add_argument("--functions", action="store_true",
+                        help="name the catching test functions instead of the test programs")
+    parser.add_argument("--skip-tests", metavar="REGEX",
+                        help="leave out the tests whose names match (a fault only they catch "
+                             "then survives)")
     args = parser.parse_args()
 
     source = args.source.resolve()
@@ -145,7 +156,8 @@ def main():
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=str(runtime))
     signal.signal(signal.SIGTERM, interrupt)
 
-    ctest = CTEST if args.keep_going else CTEST + ["--stop-on-failure"]
+    ctest = CTEST + (["-E", args.skip_tests] if args.skip_tests else [])
+    ctest += [] if args.keep_going else ["--stop-on-failure"]
     started = time.monotonic()
     sync(source, copy)
     with open(logs / "pristine.txt", "w") as log:
@@ -181,7 +193,7 @@ def main():
                     result = "killed" if run(ctest, build, env, log) else "survived"
         finally:
             write_fresh(target, pristine)
-        catchers = ", ".join(failed_tests(log_path)) if result == "killed" else ""
+        catchers = ", ".join(failed_tests(log_path, args.functions)) if result == "killed" else ""
         seconds = time.monotonic() - t0
         results.append((f, result, seconds, catchers))
         print(f"{f.id:32} {result:11} {seconds:5.0f} s  {catchers}", flush=True)
