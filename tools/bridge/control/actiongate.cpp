@@ -166,7 +166,7 @@ bool ActionGate::acting(const QByteArray &prefix) const
 {
     return std::ranges::any_of(m_acting, [&](const auto &entry) {
         const QByteArray &to = entry.second.second;
-        return to == prefix || LineRequest{to, {}}.broadcast();
+        return to == prefix || to == kEveryProjector;
     });
 }
 
